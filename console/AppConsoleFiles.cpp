@@ -1,0 +1,89 @@
+#include "AppConsole.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+// Position of the extension's "." in the last path component, or -1: a
+// "." in a folder name never starts an extension.
+int ExtensionDot(const QString& name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > name.lastIndexOf(QLatin1Char('/')) ? dot : -1;
+}
+
+} // namespace
+
+QString AppConsole::ConsoleNameFor(const QString& name)
+{
+    const int dot = ExtensionDot(name);
+    return (dot < 0 ? name : name.left(dot)) + QStringLiteral(".console");
+}
+
+void AppConsole::OpenConsoleFile(const QString& name)
+{
+    if (name.isEmpty())
+        return;
+
+    ReleaseConsoleFile();
+    consoleFileName = ConsoleNameFor(name);
+    consoleFile = new QFile(consoleFileName);
+    if (consoleFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        consoleStream = new QTextStream(consoleFile);
+        return;
+    }
+
+    delete consoleFile;
+    consoleFile = nullptr;
+    ErrorMsg(QStringLiteral("error opening file: ") + consoleFileName, true);
+}
+
+void AppConsole::NewConsole(const QString& flowName)
+{
+    if (!consoleFileName.isEmpty()) {
+        ReleaseConsoleFile();
+        QFileInfo oldConsole(consoleFileName);
+        if (oldConsole.exists() && oldConsole.size() == 0)
+            QFile::remove(consoleFileName);
+    }
+
+    const int slash = flowName.lastIndexOf(QLatin1Char('/'));
+    const QString rootDir = slash < 0 ? QString() : flowName.left(slash);
+    const QString consoleDir = rootDir + QStringLiteral("/Consoles");
+    if (!QDir(consoleDir).exists())
+        QDir(rootDir).mkdir(QStringLiteral("Consoles"));
+
+    QString name = flowName;
+    if (slash >= 0)
+        name.insert(slash, QStringLiteral("/Consoles"));
+    int dot = ExtensionDot(name);
+    if (dot >= 0) {
+        name.insert(dot, QLatin1Char('_'));
+        dot = ExtensionDot(name);
+        const QString stamp =
+            QDateTime::currentDateTime().toString(QStringLiteral("hh mm ss ddd MMMM d yyyy"));
+        name.insert(dot, stamp);
+    }
+    OpenConsoleFile(name);
+}
+
+void AppConsole::CloseConsoleFile()
+{
+    ReleaseConsoleFile();
+}
+
+// The stream is flushed after every message; the flush here only covers a
+// writer that bypassed Msg.
+void AppConsole::ReleaseConsoleFile()
+{
+    if (consoleStream)
+        consoleStream->flush();
+    delete consoleStream;
+    consoleStream = nullptr;
+    delete consoleFile;
+    consoleFile = nullptr;
+}
