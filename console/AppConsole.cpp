@@ -14,7 +14,7 @@ const char* const kErrorPrefix = " *** Error:   ";
 const char* const kWarningPrefix = " ** Warning:   ";
 const char* const kDebugPrefix = "  * Debug:   ";
 const char* const kLowLevelPrefix = "  * LowLevel:   ";
-}
+} // namespace
 
 AppConsole::AppConsole(OrvApp* application, QTextEdit* textEdit, QString fileName, int debugLevel)
     : QObject(nullptr)
@@ -95,8 +95,8 @@ void AppConsole::LowLevelMsg(const QString& text)
 // the user closes it.
 void AppConsole::ShowBox(int icon, const QString& boxTitle, const QString& text)
 {
-    QMessageBox box(static_cast<QMessageBox::Icon>(icon), boxTitle, text, QMessageBox::Ok,
-                    parentWidget);
+    QMessageBox box(
+        static_cast<QMessageBox::Icon>(icon), boxTitle, text, QMessageBox::Ok, parentWidget);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -64,8 +64,8 @@ void AppConsole::NewConsole(const QString& flowName)
     if (dot >= 0) {
         name.insert(dot, QLatin1Char('_'));
         dot = ExtensionDot(name);
-        const QString stamp =
-            QDateTime::currentDateTime().toString(QStringLiteral("hh mm ss ddd MMMM d yyyy"));
+        const QString stamp
+            = QDateTime::currentDateTime().toString(QStringLiteral("hh mm ss ddd MMMM d yyyy"));
         name.insert(dot, stamp);
     }
     OpenConsoleFile(name);

@@ -13,8 +13,8 @@ void AppConsole::InitProgressBar(const QString& text, int nTraces, bool showDial
     }
     if (showDialog) {
         const QString label = QStringLiteral("%1...").arg(text) + QString(41, QLatin1Char(' '));
-        progressDialog = new QProgressDialog(label, QStringLiteral("Abort"), 0, nTraces,
-                                             parentWidget, Qt::WindowFlags());
+        progressDialog = new QProgressDialog(
+            label, QStringLiteral("Abort"), 0, nTraces, parentWidget, Qt::WindowFlags());
         progressDialog->setWindowModality(Qt::WindowModal);
         progressDialog->setWindowTitle(QStringLiteral("Flowchart Data Progress Dialog"));
     }

@@ -4,13 +4,7 @@ class QColor;
 class QString;
 
 // Kind codes carried by messages that arrive from other threads.
-enum ConsoleMsgType {
-    MsgPlain = 0,
-    MsgWarning = 1,
-    MsgError = 2,
-    MsgDebug = 3,
-    MsgLowLevel = 4
-};
+enum ConsoleMsgType { MsgPlain = 0, MsgWarning = 1, MsgError = 2, MsgDebug = 3, MsgLowLevel = 4 };
 
 // The console every part of a product reports through. Callers hold a
 // pointer and never delete it; all operations are for the GUI thread.

@@ -19,10 +19,10 @@
 struct SeenModal {
     QString className;
     QString title;
-    QString text;            // QMessageBox text, or the label of a progress dialog
+    QString text; // QMessageBox text, or the label of a progress dialog
     QString informativeText; // QMessageBox only
-    int icon = -1;           // QMessageBox::Icon, or -1
-    QStringList buttons;     // QMessageBox button texts
+    int icon = -1; // QMessageBox::Icon, or -1
+    QStringList buttons; // QMessageBox button texts
     bool hasDefaultButton = false;
     bool hasParent = false;
 };

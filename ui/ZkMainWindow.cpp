@@ -5,7 +5,7 @@
 namespace {
 const char* const kGroup = "MainWindow";
 const char* const kGeometry = "Geometry";
-}
+} // namespace
 
 ZkMainWindow::ZkMainWindow(ZkDialog* owner, QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
