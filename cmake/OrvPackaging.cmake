@@ -1,0 +1,41 @@
+# Debian packages, built with `cpack -G DEB` in the build folder:
+#   orv-vantor     the application, its desktop entry, icon and AppStream data
+#   orv-frame-dev  the frame's static libraries, headers and CMake package
+set(CPACK_PACKAGE_NAME orv-vantor)
+set(CPACK_PACKAGE_VENDOR "Tessavo Corp")
+set(CPACK_PACKAGE_CONTACT "Tessavo Corp <support@tessavo.com>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# CPackDeb puts any summary but its default one before each package's
+# description; the packages here bring their own first lines.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CMAKE_PROJECT_NAME} built using CMake")
+set(CPACK_GENERATOR DEB)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL app dev)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tessavo Corp <support@tessavo.com>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tessavo.com/")
+# Runtime dependencies come from the libraries the binary links.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+set(CPACK_DEBIAN_APP_PACKAGE_NAME orv-vantor)
+set(CPACK_DEBIAN_APP_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_APP_DESCRIPTION
+  "Seismic data processing on the ORV application frame
+ORV Vantor is a desktop application of Tessavo Corp's family of
+seismic-data-processing products, built on the ORV application frame.")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME orv-frame-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+# Static libraries: what they need comes in at the product's link, through
+# the Qt development files the CMake package asks for.
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qtbase5-dev (>= 5.15)")
+set(CPACK_DEBIAN_DEV_DESCRIPTION
+  "ORV application frame: static libraries, headers and CMake package
+The frame under Tessavo Corp's seismic-data-processing products: the
+application class, the message console with console log files and progress
+dialog, the about dialog, and a Qt Core library of seismic vocabulary and
+sample format conversions. Products link it with find_package(OrvFrame).")
+
+include(CPack)

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Builds the Debian packages with `cpack -G DEB` from a build folder into a
+# fresh folder and checks their control fields and contents listings.
+#
+# check-deb.sh <build dir> <work dir> <version> [cpack]
+set -euo pipefail
+
+BUILD=$1
+WORK=$2
+VERSION=$3
+CPACK=${4:-cpack}
+APP_ID=com.tessavo.OrvVantor
+MAINTAINER="Tessavo Corp <support@tessavo.com>"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+command -v dpkg-deb >/dev/null || fail "dpkg-deb is missing"
+command -v dpkg-shlibdeps >/dev/null ||
+    fail "dpkg-shlibdeps is missing: install dpkg-dev (scripts/test.sh does)"
+
+rm -rf "$WORK"
+mkdir -p "$WORK"
+"$CPACK" -G DEB --config "$BUILD/CPackConfig.cmake" -B "$WORK" >"$WORK/cpack.log" 2>&1 ||
+    { cat "$WORK/cpack.log" >&2; fail "cpack -G DEB failed"; }
+
+ARCH=$(dpkg --print-architecture)
+APP_DEB="$WORK/orv-vantor_${VERSION}_$ARCH.deb"
+DEV_DEB="$WORK/orv-frame-dev_${VERSION}_$ARCH.deb"
+[ -f "$APP_DEB" ] || fail "no $(basename "$APP_DEB"); cpack made: $(cd "$WORK" && ls ./*.deb 2>/dev/null | xargs)"
+[ -f "$DEV_DEB" ] || fail "no $(basename "$DEV_DEB")"
+
+# field <deb> <name>
+field() {
+    dpkg-deb -f "$1" "$2"
+}
+
+# expect_field <deb> <name> <value>
+expect_field() {
+    local value
+    value=$(field "$1" "$2")
+    [ "$value" = "$3" ] || fail "$(basename "$1"): $2 is '$value', expected '$3'"
+}
+
+# listing <deb>: the paths in the package, one a line, without "./".
+listing() {
+    dpkg-deb -c "$1" | awk '{print $6}' | sed 's|^\./|/|; s|/$||'
+}
+
+# has <deb> <path> [mode]: the package holds the path (with that mode, owned by root).
+has() {
+    local line
+    line=$(dpkg-deb -c "$1" | awk -v p=".$2" '$6 == p')
+    [ -n "$line" ] || fail "$(basename "$1") lacks $2"
+    if [ $# -ge 3 ]; then
+        case "$line" in
+        "$3 root/root "*) ;;
+        *) fail "$(basename "$1"): $2 is '$line', expected mode $3 and owner root/root" ;;
+        esac
+    fi
+}
+
+echo "== $(basename "$APP_DEB")"
+dpkg-deb -f "$APP_DEB"
+expect_field "$APP_DEB" Package orv-vantor
+expect_field "$APP_DEB" Version "$VERSION"
+expect_field "$APP_DEB" Section science
+expect_field "$APP_DEB" Maintainer "$MAINTAINER"
+expect_field "$APP_DEB" Architecture "$ARCH"
+[ -n "$(field "$APP_DEB" Description)" ] || fail "no Description"
+# The dependencies come from the libraries the binary links.
+depends=$(field "$APP_DEB" Depends)
+depends_names=$(tr ',|' '\n\n' <<<"$depends" | awk '{print $1}')
+for lib in libc6 libstdc++6 libqt5core5a libqt5gui5 libqt5widgets5; do
+    grep -qxF "$lib" <<<"$depends_names" || fail "Depends lacks $lib: '$depends'"
+done
+
+has "$APP_DEB" /usr/bin/orv-vantor -rwxr-xr-x
+has "$APP_DEB" "/usr/share/applications/$APP_ID.desktop" -rw-r--r--
+has "$APP_DEB" "/usr/share/metainfo/$APP_ID.metainfo.xml" -rw-r--r--
+has "$APP_DEB" "/usr/share/icons/hicolor/scalable/apps/$APP_ID.svg" -rw-r--r--
+for size in 16 32 48 64 128 256; do
+    has "$APP_DEB" "/usr/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png" -rw-r--r--
+done
+# The application package carries no development files, and nothing
+# outside /usr.
+unexpected=$(listing "$APP_DEB" | grep -E '^/usr/(include|lib)(/|$)|\.a$|^/[^u]' || true)
+[ -z "$unexpected" ] || fail "$(basename "$APP_DEB") carries: $unexpected"
+
+echo "== $(basename "$DEV_DEB")"
+dpkg-deb -f "$DEV_DEB"
+expect_field "$DEV_DEB" Package orv-frame-dev
+expect_field "$DEV_DEB" Version "$VERSION"
+expect_field "$DEV_DEB" Maintainer "$MAINTAINER"
+tr ',|' '\n\n' <<<"$(field "$DEV_DEB" Depends)" | awk '{print $1}' | grep -qxF qtbase5-dev || fail "orv-frame-dev does not depend on qtbase5-dev"
+dev_list=$(listing "$DEV_DEB")
+for header in OrvApp.h OrvConsole.h AppConsole.h OrvAboutDlg.h ui_OrvAboutDlgUi.h \
+    TraceHeaderNames.h CalendarChoices.h TextUtils.h SampleFormats.h; do
+    has "$DEV_DEB" "/usr/include/orvframe/$header" -rw-r--r--
+done
+for name in liborvframe.a liborvvocab.a cmake/OrvFrame/OrvFrameConfig.cmake \
+    cmake/OrvFrame/OrvFrameConfigVersion.cmake cmake/OrvFrame/OrvFrameTargets.cmake; do
+    grep -qE "^/usr/lib/([^/]+/)?$name$" <<<"$dev_list" || fail "orv-frame-dev lacks $name"
+done
+unexpected=$(grep -E '^/usr/(bin|share)(/|$)|/Zk[^/]*\.h$|/ui_Zk' <<<"$dev_list" || true)
+[ -z "$unexpected" ] || fail "orv-frame-dev carries: $unexpected"
+
+echo "Debian packages: all checks passed"
