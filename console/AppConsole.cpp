@@ -40,14 +40,17 @@ void AppConsole::Msg(const QString& text, const QColor& color)
         if (textEdit->overwriteMode())
             textEdit->undo();
         textEdit->setTextColor(color);
+        // Taken before the new paragraph moves the view's cursor, which
+        // drops the colour just set.
+        const QTextCharFormat format = textEdit->currentCharFormat();
         // Inserted as plain text: a message is data, even when it happens
         // to look like markup.
         QTextCursor cursor(textEdit->document());
         cursor.movePosition(QTextCursor::End);
         cursor.beginEditBlock();
         if (!textEdit->document()->isEmpty())
-            cursor.insertBlock();
-        cursor.insertText(text, textEdit->currentCharFormat());
+            cursor.insertBlock(cursor.blockFormat(), format);
+        cursor.insertText(text, format);
         cursor.endEditBlock();
     } else if (guiMode) {
         ShowBox(QMessageBox::Information, title, text);

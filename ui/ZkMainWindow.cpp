@@ -12,8 +12,10 @@ ZkMainWindow::ZkMainWindow(ZkDialog* owner, QWidget* parent, Qt::WindowFlags fla
     , owner(owner)
 {
     setupUi(this);
-    ReadSettings();
+    // Flags replaced after the geometry is restored make the window come
+    // back shifted by its frame on every run, so they come first.
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint);
+    ReadSettings();
     VersionTx->setText(QStringLiteral("version %1.%2").arg(7).arg(1));
 }
 
