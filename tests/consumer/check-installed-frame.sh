@@ -68,6 +68,20 @@ case "$found" in
 esac
 run_logged "$WORK/build.log" "$CMAKE" --build "$WORK/build" -j 2
 
+echo "== the vocabulary alone"
+"$WORK/build/orv-vocab-probe" || fail "orv-vocab-probe failed"
+if command -v readelf >/dev/null; then
+    needed=$(readelf -d "$WORK/build/orv-vocab-probe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | xargs)
+    echo "orv-vocab-probe needs: $needed"
+    case " $needed " in
+    *libQt5Core*) ;;
+    *) fail "orv-vocab-probe does not link Qt Core" ;;
+    esac
+    case " $needed " in
+    *libQt5Gui* | *libQt5Widgets*) fail "OrvFrame::Vocab brought more than Qt Core" ;;
+    esac
+fi
+
 echo "== run the product"
 mkdir -p "$WORK/run"
 status=0
