@@ -85,7 +85,7 @@ fi
 echo "== run the product"
 mkdir -p "$WORK/run"
 status=0
-QT_QPA_PLATFORM=offscreen QT_QPA_PLATFORMTHEME= \
+QT_QPA_PLATFORM=offscreen QT_QPA_PLATFORMTHEME='' \
     "$WORK/build/orv-probe" "$WORK/run/probe.log" >"$WORK/run/stdout.txt" 2>"$WORK/run/stderr.txt" ||
     status=$?
 cat "$WORK/run/stdout.txt"

@@ -29,7 +29,7 @@ mkdir -p "$WORK"
 ARCH=$(dpkg --print-architecture)
 APP_DEB="$WORK/orv-vantor_${VERSION}_$ARCH.deb"
 DEV_DEB="$WORK/orv-frame-dev_${VERSION}_$ARCH.deb"
-[ -f "$APP_DEB" ] || fail "no $(basename "$APP_DEB"); cpack made: $(cd "$WORK" && ls ./*.deb 2>/dev/null | xargs)"
+[ -f "$APP_DEB" ] || fail "no $(basename "$APP_DEB"); cpack made: $(cd "$WORK" && echo ./*.deb)"
 [ -f "$DEV_DEB" ] || fail "no $(basename "$DEV_DEB")"
 
 # field <deb> <name>
@@ -72,7 +72,7 @@ expect_field "$APP_DEB" Architecture "$ARCH"
 [ -n "$(field "$APP_DEB" Description)" ] || fail "no Description"
 # The dependencies come from the libraries the binary links.
 depends=$(field "$APP_DEB" Depends)
-depends_names=$(tr ',|' '\n\n' <<<"$depends" | awk '{print $1}')
+depends_names=$(sed 's/[,|]/\n/g' <<<"$depends" | awk '{print $1}')
 for lib in libc6 libstdc++6 libqt5core5a libqt5gui5 libqt5widgets5; do
     grep -qxF "$lib" <<<"$depends_names" || fail "Depends lacks $lib: '$depends'"
 done
@@ -94,7 +94,8 @@ dpkg-deb -f "$DEV_DEB"
 expect_field "$DEV_DEB" Package orv-frame-dev
 expect_field "$DEV_DEB" Version "$VERSION"
 expect_field "$DEV_DEB" Maintainer "$MAINTAINER"
-tr ',|' '\n\n' <<<"$(field "$DEV_DEB" Depends)" | awk '{print $1}' | grep -qxF qtbase5-dev || fail "orv-frame-dev does not depend on qtbase5-dev"
+sed "s/[,|]/\n/g" <<<"$(field "$DEV_DEB" Depends)" | awk '{print $1}' | grep -qxF qtbase5-dev ||
+    fail "orv-frame-dev does not depend on qtbase5-dev"
 dev_list=$(listing "$DEV_DEB")
 for header in OrvApp.h OrvConsole.h AppConsole.h OrvAboutDlg.h ui_OrvAboutDlgUi.h \
     TraceHeaderNames.h CalendarChoices.h TextUtils.h SampleFormats.h; do

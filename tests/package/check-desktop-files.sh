@@ -67,8 +67,9 @@ for size in 16 32 48 64 128 256; do
     [ "${head[1]} ${head[2]} ${head[3]}" = "80 78 71" ] || fail "$png is not a PNG"
     width=$(((head[16] << 24) | (head[17] << 16) | (head[18] << 8) | head[19]))
     height=$(((head[20] << 24) | (head[21] << 16) | (head[22] << 8) | head[23]))
-    [ "$width" -eq "$size" ] && [ "$height" -eq "$size" ] ||
+    if [ "$width" -ne "$size" ] || [ "$height" -ne "$size" ]; then
         fail "the ${size}x${size} icon is ${width}x${height}"
+    fi
 done
 
 echo "== metainfo against the entry and the version"
