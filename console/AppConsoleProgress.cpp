@@ -2,6 +2,20 @@
 
 #include <QProgressDialog>
 
+namespace {
+
+// Sets the dialog to the total, which resets and hides it. QProgressDialog
+// treats a value equal to its minimum as a (re)start and arms its show
+// timer instead, so with a total of 0 (or one outside the range) the dialog
+// would appear a few seconds later and stay; the explicit reset covers that.
+void FinishDialog(QProgressDialog* dialog, int totalTraces)
+{
+    dialog->setValue(totalTraces);
+    dialog->reset();
+}
+
+} // namespace
+
 void AppConsole::InitProgressBar(const QString& text, int nTraces, bool showDialog)
 {
     totalTraces = nTraces;
@@ -27,7 +41,7 @@ bool AppConsole::UpdateProgressBar(int trace)
     if (showProgressDialog && progressDialog && trace % 1000 == 0) {
         progressDialog->setValue(trace);
         if (progressDialog->wasCanceled()) {
-            progressDialog->setValue(totalTraces);
+            FinishDialog(progressDialog, totalTraces);
             return false;
         }
     }
@@ -38,7 +52,7 @@ bool AppConsole::UpdateProgressBar(int trace)
 void AppConsole::ClearProgressBar()
 {
     if (showProgressDialog && progressDialog)
-        progressDialog->setValue(totalTraces);
+        FinishDialog(progressDialog, totalTraces);
     emit clearProgressBar();
 }
 

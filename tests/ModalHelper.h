@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QStringList>
 #include <QTimer>
 
@@ -25,6 +26,7 @@ struct SeenModal {
     QStringList buttons; // QMessageBox button texts
     bool hasDefaultButton = false;
     bool hasParent = false;
+    Qt::TextFormat textFormat = Qt::AutoText; // QMessageBox only
 };
 
 class ModalHelper {
@@ -44,6 +46,21 @@ public:
             }
         }
         dialog->reject();
+    }
+
+    // An action that clicks the dialog's button reading `text` (for example
+    // a progress dialog's "Abort"); rejects the dialog when it has none.
+    static Action ClickButton(const QString& text)
+    {
+        return [text](QDialog* dialog) {
+            for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+                if (button->text() == text) {
+                    button->click();
+                    return;
+                }
+            }
+            dialog->reject();
+        };
     }
 
     explicit ModalHelper(Action action = PressOk, int intervalMs = 5)
@@ -88,6 +105,9 @@ private:
             for (QAbstractButton* b : box->buttons())
                 s.buttons.append(b->text());
             s.hasDefaultButton = box->defaultButton() != nullptr;
+            s.textFormat = box->textFormat();
+        } else if (auto* progress = qobject_cast<QProgressDialog*>(dialog)) {
+            s.text = progress->labelText();
         }
         return s;
     }
