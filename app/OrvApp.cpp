@@ -1,5 +1,7 @@
 #include "OrvApp.h"
 
+#include "OrvAboutDlg.h"
+
 #include <QSettings>
 
 // The base gets Qt's default application flags: its third argument is the
@@ -20,8 +22,18 @@ void OrvApp::UpdateRegistry()
 {
 }
 
+// Empties the store of this organization and this executable only: the
+// organization-wide fallback and other products' stores stay as they are.
 void OrvApp::ClearRegistry()
 {
     QSettings settings;
     settings.clear();
+}
+
+void OrvApp::ShowAbout()
+{
+    OrvAboutDlg dialog(this);
+    connect(&dialog, SIGNAL(DoUpdateRegistry()), this, SLOT(UpdateRegistry()));
+    connect(&dialog, SIGNAL(DoClearRegistry()), this, SLOT(ClearRegistry()));
+    dialog.exec();
 }

@@ -36,6 +36,10 @@ public:
     bool UseLiteInterface() const { return useLiteInterface; }
     void SetUseLiteInterface(bool use) { useLiteInterface = use; }
 
+    // Runs the about dialog modally; its update and reset requests reach
+    // UpdateRegistry() and ClearRegistry().
+    void ShowAbout();
+
 public slots:
     void UpdateRegistry();
     void ClearRegistry();

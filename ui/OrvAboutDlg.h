@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ui_OrvAboutDlgUi.h"
+
+#include <QDialog>
+
+class OrvApp;
+
+// The frame's about dialog: the application's name and version, the
+// copyright line, the Lite-interface preference and a request to reset the
+// stored settings. It keeps no state of its own: the preference is read
+// from the application when the dialog is built and written back on OK.
+class OrvAboutDlg : public QDialog, public Ui::OrvAboutDlgUi {
+    Q_OBJECT
+
+public:
+    explicit OrvAboutDlg(OrvApp* application);
+    ~OrvAboutDlg() override;
+
+signals:
+    void DoUpdateRegistry();
+    void DoClearRegistry();
+
+private slots:
+    void on_Ok_clicked();
+    void on_ResetRegistry_clicked();
+
+private:
+    OrvApp* application;
+};
