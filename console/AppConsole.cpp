@@ -39,10 +39,13 @@ void AppConsole::Msg(const QString& text, const QColor& color)
     if (textEdit) {
         if (textEdit->overwriteMode())
             textEdit->undo();
-        textEdit->setTextColor(color);
-        // Taken before the new paragraph moves the view's cursor, which
-        // drops the colour just set.
-        const QTextCharFormat format = textEdit->currentCharFormat();
+        // The colour travels in the new paragraph's own format: the view's
+        // current format is dropped once the paragraph moves the view's
+        // cursor, and set while text is selected it recolours the selection.
+        QTextCharFormat format = textEdit->currentCharFormat();
+        format.setForeground(color);
+        if (!textEdit->textCursor().hasSelection())
+            textEdit->setTextColor(color);
         // Inserted as plain text: a message is data, even when it happens
         // to look like markup.
         QTextCursor cursor(textEdit->document());
