@@ -68,16 +68,30 @@ struct Mismatches {
     }
 };
 
-// Runs check(chunk, mixed, mismatches) over every chunk of both orders on kThreads threads.
-template <typename Check> Mismatches Sweep(Check check)
+// Buffers of one thread, reused from chunk to chunk.
+struct Scratch {
+    std::vector<uint32_t> words = std::vector<uint32_t>(kChunk);
+    std::vector<uint32_t> same = std::vector<uint32_t>(kChunk);
+    std::vector<float> floats = std::vector<float>(kChunk);
+    std::vector<double> doubles = std::vector<double>(kChunk);
+    std::vector<uint32_t> ibm = std::vector<uint32_t>(kChunk);
+    std::vector<uint32_t> ibmFromDoubles = std::vector<uint32_t>(kChunk);
+};
+
+// Runs check(chunk, mixed, scratch, mismatches) over the chunks of one sixteenth of the words
+// (the top four bits of the chunk number), in both orders, on kThreads threads.
+template <typename Check> Mismatches Sweep(uint32_t sixteenth, Check check)
 {
     std::vector<Mismatches> found(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t, &found, &check] {
-            for (uint32_t chunk = static_cast<uint32_t>(t); chunk < (1u << 16); chunk += kThreads) {
-                check(chunk, false, found[t]);
-                check(chunk, true, found[t]);
+        threads.emplace_back([t, sixteenth, &found, &check] {
+            Scratch scratch;
+            const uint32_t first = sixteenth << 12;
+            for (uint32_t chunk = first + static_cast<uint32_t>(t); chunk < first + (1u << 12);
+                 chunk += kThreads) {
+                check(chunk, false, scratch, found[t]);
+                check(chunk, true, scratch, found[t]);
             }
         });
     }
@@ -89,79 +103,99 @@ template <typename Check> Mismatches Sweep(Check check)
     return all;
 }
 
+void AddSixteenths()
+{
+    QTest::addColumn<uint32_t>("sixteenth");
+    for (uint32_t s = 0; s < 16; ++s)
+        QTest::newRow(qPrintable(QStringLiteral("chunks 0x%1xxx").arg(s, 0, 16))) << s;
+}
+
 } // namespace
 
 class TestIbmExhaustive : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+#ifdef ORV_TEST_NEEDS_AVX2
+        if (!__builtin_cpu_supports("avx2"))
+            QSKIP("this build of the conversions needs AVX2");
+#endif
+    }
+
+    void ibmToFloatEveryWord_data()
+    {
+        AddSixteenths();
+    }
+
     // IbmToFloat (in place on every other chunk) and IbmToDouble on every word.
     void ibmToFloatEveryWord()
     {
-        const Mismatches m = Sweep([](uint32_t chunk, bool mixed, Mismatches& found) {
-            std::vector<uint32_t> src(kChunk);
-            std::vector<float> dst(kChunk);
-            std::vector<double> wide(kChunk);
-            for (uint32_t j = 0; j < kChunk; ++j)
-                src[j] = WordAt(mixed, chunk, j);
-            const bool inPlace = (chunk & 1u) != 0;
-            std::vector<uint32_t> same(src);
-            if (inPlace)
-                IbmToFloat(same.data(), reinterpret_cast<float*>(same.data()), int(kChunk));
-            else
-                IbmToFloat(src.data(), dst.data(), int(kChunk));
-            IbmToDouble(src.data(), wide.data(), int(kChunk));
-            for (uint32_t j = 0; j < kChunk; ++j) {
-                const uint32_t expected = IbmReference::IbmToIeee(src[j]);
-                uint32_t got = 0;
-                if (inPlace)
-                    got = same[j];
-                else
-                    got = Bits(dst[j]);
-                if (got != expected)
-                    found.Add(
-                        inPlace ? "IbmToFloat in place" : "IbmToFloat", src[j], got, expected);
-                const uint64_t wideExpected = Bits(static_cast<double>(FloatOf(expected)));
-                if (Bits(wide[j]) != wideExpected)
-                    found.Add("IbmToDouble", src[j], Bits(wide[j]), wideExpected);
-            }
-        });
+        QFETCH(uint32_t, sixteenth);
+        const Mismatches m = Sweep(
+            sixteenth, [](uint32_t chunk, bool mixed, Scratch& s, Mismatches& found) {
+                for (uint32_t j = 0; j < kChunk; ++j)
+                    s.words[j] = WordAt(mixed, chunk, j);
+                const bool inPlace = (chunk & 1u) != 0;
+                if (inPlace) {
+                    s.same = s.words;
+                    IbmToFloat(s.same.data(), reinterpret_cast<float*>(s.same.data()), int(kChunk));
+                } else {
+                    IbmToFloat(s.words.data(), s.floats.data(), int(kChunk));
+                }
+                IbmToDouble(s.words.data(), s.doubles.data(), int(kChunk));
+                for (uint32_t j = 0; j < kChunk; ++j) {
+                    const uint32_t w = s.words[j];
+                    const uint32_t expected = IbmReference::IbmToIeee(w);
+                    const uint32_t got = inPlace ? s.same[j] : Bits(s.floats[j]);
+                    if (got != expected)
+                        found.Add(inPlace ? "IbmToFloat in place" : "IbmToFloat", w, got, expected);
+                    const uint64_t wideExpected = Bits(static_cast<double>(FloatOf(expected)));
+                    if (Bits(s.doubles[j]) != wideExpected)
+                        found.Add("IbmToDouble", w, Bits(s.doubles[j]), wideExpected);
+                }
+            });
         QVERIFY2(m.count == 0,
             qPrintable(QStringLiteral("%1 mismatches; first: %2").arg(m.count).arg(m.first)));
+    }
+
+    void floatToIbmEveryPattern_data()
+    {
+        AddSixteenths();
     }
 
     // FloatToIbm (in place on every other chunk) on every pattern, and DoubleToIbm on every
     // float widened to double, which narrows back exactly.
     void floatToIbmEveryPattern()
     {
-        const Mismatches m = Sweep([](uint32_t chunk, bool mixed, Mismatches& found) {
-            std::vector<uint32_t> bits(kChunk);
-            std::vector<float> src(kChunk);
-            std::vector<double> wide(kChunk);
-            std::vector<uint32_t> dst(kChunk);
-            std::vector<uint32_t> fromWide(kChunk);
-            for (uint32_t j = 0; j < kChunk; ++j) {
-                bits[j] = WordAt(mixed, chunk, j);
-                src[j] = FloatOf(bits[j]);
-                wide[j] = static_cast<double>(src[j]);
-            }
-            const bool inPlace = (chunk & 1u) != 0;
-            if (inPlace) {
-                dst = bits;
-                FloatToIbm(reinterpret_cast<const float*>(dst.data()), dst.data(), int(kChunk));
-            } else {
-                FloatToIbm(src.data(), dst.data(), int(kChunk));
-            }
-            DoubleToIbm(wide.data(), fromWide.data(), int(kChunk));
-            for (uint32_t j = 0; j < kChunk; ++j) {
-                const uint32_t expected = IbmReference::IeeeToIbm(bits[j]);
-                if (dst[j] != expected)
-                    found.Add(
-                        inPlace ? "FloatToIbm in place" : "FloatToIbm", bits[j], dst[j], expected);
-                if (fromWide[j] != expected)
-                    found.Add("DoubleToIbm of widened float", bits[j], fromWide[j], expected);
-            }
-        });
+        QFETCH(uint32_t, sixteenth);
+        const Mismatches m = Sweep(
+            sixteenth, [](uint32_t chunk, bool mixed, Scratch& s, Mismatches& found) {
+                for (uint32_t j = 0; j < kChunk; ++j) {
+                    s.words[j] = WordAt(mixed, chunk, j);
+                    s.floats[j] = FloatOf(s.words[j]);
+                    s.doubles[j] = static_cast<double>(s.floats[j]);
+                }
+                const bool inPlace = (chunk & 1u) != 0;
+                if (inPlace) {
+                    s.ibm = s.words;
+                    FloatToIbm(
+                        reinterpret_cast<const float*>(s.ibm.data()), s.ibm.data(), int(kChunk));
+                } else {
+                    FloatToIbm(s.floats.data(), s.ibm.data(), int(kChunk));
+                }
+                DoubleToIbm(s.doubles.data(), s.ibmFromDoubles.data(), int(kChunk));
+                for (uint32_t j = 0; j < kChunk; ++j) {
+                    const uint32_t p = s.words[j];
+                    const uint32_t expected = IbmReference::IeeeToIbm(p);
+                    if (s.ibm[j] != expected)
+                        found.Add(
+                            inPlace ? "FloatToIbm in place" : "FloatToIbm", p, s.ibm[j], expected);
+                    if (s.ibmFromDoubles[j] != expected)
+                        found.Add("DoubleToIbm of widened float", p, s.ibmFromDoubles[j], expected);
+                }
+            });
         QVERIFY2(m.count == 0,
             qPrintable(QStringLiteral("%1 mismatches; first: %2").arg(m.count).arg(m.first)));
     }

@@ -304,6 +304,14 @@ class TestSampleFormats : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+#ifdef ORV_TEST_NEEDS_AVX2
+        if (!__builtin_cpu_supports("avx2"))
+            QSKIP("this build of the conversions needs AVX2");
+#endif
+    }
+
     void ibmToFloat_data()
     {
         QTest::addColumn<uint32_t>("ibm");
