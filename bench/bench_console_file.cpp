@@ -3,7 +3,7 @@
 // loop writing the same lines with QFile::write + flush. Prints the ratio.
 //
 // Without a text view and without GUI the console still prints every message
-// to standard output (written and flushed per message); the same console
+// to standard output (buffered by stdio); the same console
 // without a file measures that share, so that the file branch's own cost can
 // be set against the baseline too.
 

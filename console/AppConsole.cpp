@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QTextStream>
+#include <QFile>
 
 #include <cstdio>
 
@@ -14,6 +14,15 @@ const char* const kErrorPrefix = " *** Error:   ";
 const char* const kWarningPrefix = " ** Warning:   ";
 const char* const kDebugPrefix = "  * Debug:   ";
 const char* const kLowLevelPrefix = "  * LowLevel:   ";
+
+// A message as standard output and the console file carry it: the locale's
+// 8-bit encoding, one line feed.
+QByteArray EncodedLine(const QString& text)
+{
+    QByteArray line = text.toLocal8Bit();
+    line.append('\n');
+    return line;
+}
 } // namespace
 
 AppConsole::AppConsole(OrvApp* application, QTextEdit* textEdit, QString fileName, int debugLevel)
@@ -36,6 +45,7 @@ AppConsole::~AppConsole()
 
 void AppConsole::Msg(const QString& text, const QColor& color)
 {
+    QByteArray line;
     if (textEdit) {
         if (textEdit->overwriteMode())
             textEdit->undo();
@@ -58,14 +68,17 @@ void AppConsole::Msg(const QString& text, const QColor& color)
     } else if (guiMode) {
         ShowBox(QMessageBox::Information, title, text);
     } else {
-        const QByteArray line = text.toLocal8Bit() + '\n';
+        // Buffered as stdio decides: line by line on a terminal, in blocks
+        // when redirected. The console file is the record that is flushed.
+        line = EncodedLine(text);
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-        std::fflush(stdout);
     }
 
-    if (consoleStream) {
-        *consoleStream << text << '\n';
-        consoleStream->flush();
+    if (consoleFile) {
+        if (line.isNull())
+            line = EncodedLine(text);
+        consoleFile->write(line);
+        consoleFile->flush();
     }
 }
 

@@ -11,7 +11,6 @@
 class OrvApp;
 class QFile;
 class QTextEdit;
-class QTextStream;
 class QWidget;
 
 // The frame's console. Each message goes to exactly one display channel
@@ -46,7 +45,7 @@ public:
     void CloseConsoleFile();
 
     QString ConsoleFileName() const { return consoleFileName; }
-    bool HasOpenConsoleFile() const { return consoleStream != nullptr; }
+    bool HasOpenConsoleFile() const { return consoleFile != nullptr; }
     int DebugLevel() const { return debugLevel; }
     QProgressDialog* ProgressDialog() const { return progressDialog; }
 
@@ -77,7 +76,6 @@ private:
     bool guiMode;
     QTextEdit* textEdit;
     QFile* consoleFile = nullptr;
-    QTextStream* consoleStream = nullptr;
     OrvApp* app;
     QWidget* parentWidget;
     QString title;

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
 
 namespace {
 
@@ -32,10 +31,9 @@ void AppConsole::OpenConsoleFile(const QString& name)
     ReleaseConsoleFile();
     consoleFileName = ConsoleNameFor(name);
     consoleFile = new QFile(consoleFileName);
-    if (consoleFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        consoleStream = new QTextStream(consoleFile);
+    // Unbuffered: Msg hands over whole lines, each written through at once.
+    if (consoleFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return;
-    }
 
     delete consoleFile;
     consoleFile = nullptr;
@@ -76,14 +74,8 @@ void AppConsole::CloseConsoleFile()
     ReleaseConsoleFile();
 }
 
-// The stream is flushed after every message; the flush here only covers a
-// writer that bypassed Msg.
 void AppConsole::ReleaseConsoleFile()
 {
-    if (consoleStream)
-        consoleStream->flush();
-    delete consoleStream;
-    consoleStream = nullptr;
     delete consoleFile;
     consoleFile = nullptr;
 }
