@@ -2,10 +2,10 @@
 
 #include "OrvApp.h"
 
+#include <QFile>
 #include <QMessageBox>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QFile>
 
 #include <cstdio>
 

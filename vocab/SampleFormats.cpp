@@ -8,8 +8,9 @@
 // they never round, raise no exception flag and see no denormal, so neither the rounding mode
 // nor flush-to-zero / denormals-are-zero can change a result.
 //
-// The hot loops are built twice, for AVX2 and for the baseline, and picked at load time. AVX2
-// brings per-lane variable shifts, which the exact paths need to vectorise.
+// The hot loops are built for AVX-512, AVX2 and the baseline, and the loader picks the best the
+// processor has. AVX2 brings per-lane variable shifts, which the exact paths need to vectorise;
+// AVX-512 doubles the width again.
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(ORV_NO_CLONES)
 #define ORV_HOT_LOOP __attribute__((target_clones("avx512f", "avx2", "default")))
@@ -157,7 +158,7 @@ inline uint32_t IbmFromFloatBitsCommon(uint32_t f, uint32_t& distance)
 {
     const uint32_t magnitude = f & 0x7FFFFFFFu;
     const uint32_t exponent = ((magnitude >> 1) + (133u << 22)) & 0x7F000000u;
-    const uint32_t k = ((2u << 23) - (magnitude & 0x7F800000u)) >> 23 & 3u;
+    const uint32_t k = (((2u << 23) - (magnitude & 0x7F800000u)) >> 23) & 3u;
     const uint32_t normal = exponent | (((magnitude & 0x007FFFFFu) | 0x00800000u) >> k);
     distance = Select(magnitude != 0, magnitude - 0x00800000u, 0u);
     return (f & 0x80000000u) | Select(magnitude != 0, normal, 0u);
