@@ -2,12 +2,12 @@
 # Builds the sample-format fuzz target with clang (ASan + UBSan + libFuzzer) in its own build
 # folder and runs it for a bounded number of inputs. Exits non-zero on any finding.
 # Usage: scripts/fuzz.sh [build dir]   (default: build-fuzz in the source tree)
-# FUZZ_RUNS and FUZZ_SECONDS bound the run (defaults 200000 inputs, 120 seconds).
+# FUZZ_RUNS and FUZZ_SECONDS bound the run (defaults 1000000 inputs, 120 seconds).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 BUILD=${1:-$ROOT/build-fuzz}
-RUNS=${FUZZ_RUNS:-200000}
+RUNS=${FUZZ_RUNS:-1000000}
 SECONDS_MAX=${FUZZ_SECONDS:-120}
 
 ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev

@@ -376,9 +376,13 @@ void FuzzSwapAndScalars(FuzzedDataProvider& fdp)
     }
     const float value = FloatOf(fdp.ConsumeIntegral<uint32_t>());
     const float scalar = FloatOf(fdp.ConsumeIntegral<uint32_t>());
-    static volatile float sink;
-    sink = ApplyScalar(value, scalar);
-    sink = RemoveScalar(value, scalar);
+    const float applied = ApplyScalar(value, scalar);
+    const float removed = RemoveScalar(value, scalar);
+    if (!(scalar > 0) && !(scalar < 0)) {
+        // A zero scalar (or a NaN, which is neither) leaves the value as it is.
+        Check(Bits(applied) == Bits(value) && Bits(removed) == Bits(value), "ApplyScalar", 0,
+            Bits(scalar), Bits(applied), Bits(value));
+    }
 }
 
 } // namespace
