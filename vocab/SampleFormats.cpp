@@ -325,9 +325,6 @@ ORV_HOT_LOOP void Int24Loop(const unsigned char* src, int32_t* dst, std::size_t 
     }
 }
 
-// A mantissa of 16 significant bits times 2^0..2^15 stays within 2^30 and is exact in single
-// precision, so the int-to-float step cannot round. A group is read as one big-endian 64-bit
-// word (exponents and the first three mantissas) and the last mantissa.
 inline uint64_t LoadBigEndian64(const unsigned char* p)
 {
     uint64_t v = 0;
@@ -336,7 +333,10 @@ inline uint64_t LoadBigEndian64(const unsigned char* p)
     return v;
 }
 
-// The integers of a run of groups first, then their floats in one vectorised pass.
+// A group is read as one big-endian 64-bit word (the exponents and the first three mantissas)
+// and the last mantissa. The integers of a run of groups come first, then their floats in one
+// vectorised pass: a mantissa of 16 significant bits times 2^0..2^15 stays within 2^30 and is
+// exact in single precision, so that step cannot round.
 ORV_HOT_LOOP void Decode20BitLoop(
     const unsigned char* src, int32_t* work, float* dst, std::size_t groups)
 {
