@@ -2,7 +2,7 @@
 # Builds and runs the whole test suite twice: a normal Release build (with
 # the exhaustive conversion checks) and an AddressSanitizer +
 # UndefinedBehaviorSanitizer build. Then runs the fuzz target for a bounded
-# number of inputs. Fails if any stage fails.
+# number of inputs and checks the formatting. Fails if any stage fails.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -59,9 +59,8 @@ if stage "configure sanitizer" configure_build "$ROOT/build-asan" -DCMAKE_BUILD_
     run_ctest sanitizer "$ROOT/build-asan" -LE "exhaustive|package"
 fi
 
-if [ -x "$ROOT/scripts/fuzz.sh" ]; then
-    stage "fuzz" "$ROOT/scripts/fuzz.sh" "$ROOT/build-fuzz"
-fi
+stage "fuzz" bash "$ROOT/scripts/fuzz.sh" "$ROOT/build-fuzz"
+stage "format" bash "$ROOT/scripts/check-format.sh"
 
 echo
 if [ ${#FAILED_STAGES[@]} -gt 0 ]; then

@@ -8,8 +8,7 @@
 static_assert(std::size(MonthChoices) == 13, "month 0 (not set) and 1 to 12");
 static_assert(std::size(YearChoices) == 21, "offset 0 (not set) and 2001 to 2020");
 
-class TestCalendarChoices : public QObject
-{
+class TestCalendarChoices : public QObject {
     Q_OBJECT
 
 private slots:
@@ -22,9 +21,8 @@ private slots:
 
 void TestCalendarChoices::arrays()
 {
-    const QStringList months = {"not set", "January", "February", "March", "April",
-                                "May", "June", "July", "August", "September",
-                                "October", "November", "December"};
+    const QStringList months = {"not set", "January", "February", "March", "April", "May", "June",
+        "July", "August", "September", "October", "November", "December"};
     QStringList years = {"not set"};
     for (int year = 2001; year <= 2020; ++year)
         years << QString::number(year);

@@ -10,22 +10,51 @@ using ByteTable = std::array<unsigned char, 256>;
 
 // The 94 printable characters of the EBCDIC code set, as runs of
 // consecutive codes: first EBCDIC code, first ASCII code, run length.
-struct CodeRun
-{
+struct CodeRun {
     int ebcdic;
     int ascii;
     int count;
 };
 
 const CodeRun PrintableRuns[] = {
-    {0x40, ' ', 1},  {0x4A, '#', 1},  {0x4B, '.', 1},  {0x4C, '<', 1},  {0x4D, '(', 1},
-    {0x4E, '+', 1},  {0x50, '&', 1},  {0x5A, '!', 1},  {0x5B, '$', 1},  {0x5C, '*', 1},
-    {0x5D, ')', 1},  {0x5E, ';', 1},  {0x5F, '^', 1},  {0x60, '-', 1},  {0x61, '/', 1},
-    {0x6A, '|', 1},  {0x6B, ',', 1},  {0x6C, '%', 1},  {0x6D, '_', 1},  {0x6E, '>', 2},
-    {0x79, '`', 1},  {0x7A, ':', 1},  {0x7C, '@', 1},  {0x7D, '\'', 1}, {0x7E, '=', 1},
-    {0x7F, '"', 1},  {0x81, 'a', 9},  {0x8B, '{', 1},  {0x91, 'j', 9},  {0x9B, '}', 1},
-    {0xA2, 's', 8},  {0xAD, '[', 1},  {0xBD, ']', 1},  {0xC1, 'A', 9},  {0xD1, 'J', 9},
-    {0xE0, '\\', 1}, {0xE2, 'S', 8},  {0xF0, '0', 10},
+    {0x40, ' ', 1},
+    {0x4A, '#', 1},
+    {0x4B, '.', 1},
+    {0x4C, '<', 1},
+    {0x4D, '(', 1},
+    {0x4E, '+', 1},
+    {0x50, '&', 1},
+    {0x5A, '!', 1},
+    {0x5B, '$', 1},
+    {0x5C, '*', 1},
+    {0x5D, ')', 1},
+    {0x5E, ';', 1},
+    {0x5F, '^', 1},
+    {0x60, '-', 1},
+    {0x61, '/', 1},
+    {0x6A, '|', 1},
+    {0x6B, ',', 1},
+    {0x6C, '%', 1},
+    {0x6D, '_', 1},
+    {0x6E, '>', 2},
+    {0x79, '`', 1},
+    {0x7A, ':', 1},
+    {0x7C, '@', 1},
+    {0x7D, '\'', 1},
+    {0x7E, '=', 1},
+    {0x7F, '"', 1},
+    {0x81, 'a', 9},
+    {0x8B, '{', 1},
+    {0x91, 'j', 9},
+    {0x9B, '}', 1},
+    {0xA2, 's', 8},
+    {0xAD, '[', 1},
+    {0xBD, ']', 1},
+    {0xC1, 'A', 9},
+    {0xD1, 'J', 9},
+    {0xE0, '\\', 1},
+    {0xE2, 'S', 8},
+    {0xF0, '0', 10},
 };
 
 ByteTable ExpectedEbcdicToAscii()
@@ -66,13 +95,12 @@ using Converter = void (*)(char*, int);
 
 const char* const WaitChildVariable = "ORV_TEST_WAIT_AT_DEBUG_POINT";
 
-}  // namespace
+} // namespace
 
 Q_DECLARE_METATYPE(Converter)
 Q_DECLARE_METATYPE(ByteTable)
 
-class TestTextUtils : public QObject
-{
+class TestTextUtils : public QObject {
     Q_OBJECT
 
 private slots:
@@ -128,8 +156,8 @@ void TestTextUtils::wholeMapping()
     for (int code = 0; code < 256; ++code) {
         const int got = static_cast<unsigned char>(bytes[code]);
         QVERIFY2(got == expected[code],
-                 qPrintable(QStringLiteral("code %1 gave %2, expected %3")
-                                .arg(Hex(code), Hex(got), Hex(expected[code]))));
+            qPrintable(QStringLiteral("code %1 gave %2, expected %3")
+                           .arg(Hex(code), Hex(got), Hex(expected[code]))));
     }
 }
 
@@ -164,14 +192,20 @@ void TestTextUtils::environmentValue_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("PATH after PATHEXT finds its own value")
-        << "ORV_TEST_PATH" << "/usr/bin:/bin";
-    QTest::newRow("PATHEXT") << "ORV_TEST_PATHEXT" << ".COM;.EXE";
-    QTest::newRow("upper-case name") << "ORV_TEST_CASE" << "upper";
-    QTest::newRow("mixed-case name") << "Orv_Test_Case" << "mixed";
-    QTest::newRow("value keeps later '='") << "ORV_TEST_EQUALS" << "a=b==c=";
-    QTest::newRow("'.' in a name is literal") << "ORV_TEST.DOT" << "dot";
-    QTest::newRow("'+' in a name is literal") << "ORV_TEST_A+" << "plus";
+    QTest::newRow("PATH after PATHEXT finds its own value") << "ORV_TEST_PATH"
+                                                            << "/usr/bin:/bin";
+    QTest::newRow("PATHEXT") << "ORV_TEST_PATHEXT"
+                             << ".COM;.EXE";
+    QTest::newRow("upper-case name") << "ORV_TEST_CASE"
+                                     << "upper";
+    QTest::newRow("mixed-case name") << "Orv_Test_Case"
+                                     << "mixed";
+    QTest::newRow("value keeps later '='") << "ORV_TEST_EQUALS"
+                                           << "a=b==c=";
+    QTest::newRow("'.' in a name is literal") << "ORV_TEST.DOT"
+                                              << "dot";
+    QTest::newRow("'+' in a name is literal") << "ORV_TEST_A+"
+                                              << "plus";
 }
 
 void TestTextUtils::environmentValue()
@@ -218,8 +252,7 @@ void TestTextUtils::debugPointWaits()
     const QByteArray line = "Waiting at debug point...\n";
     QByteArray output;
     QDeadlineTimer deadline(30000);
-    while (!output.contains(line) && !deadline.hasExpired()
-           && child.state() == QProcess::Running) {
+    while (!output.contains(line) && !deadline.hasExpired() && child.state() == QProcess::Running) {
         child.waitForReadyRead(100);
         output += child.readAllStandardOutput();
     }

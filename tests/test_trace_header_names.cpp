@@ -11,20 +11,74 @@ namespace {
 QStringList ExpectedLongNames()
 {
     QStringList names = {
-        "Byte position", "Field file", "Trace number", "Sequence number", "Trace type",
-        "Field file", "Channel", "Sample interval", "Number of samples", "Start time",
-        "CMP", "CMP line", "CMP location", "Receiver line", "Receiver location",
-        "Source line", "Source location", "Early mute (ms)", "Gain", "Fold ",
-        "Offset", "Src static (sec)", "Rcv static (sec)", "Total static (sec)", "Uphole time",
-        "Shot depth", "CMP datum elev", "Receiver datum elev", "Source datum elev", "CMP northing",
-        "CMP easting", "CMP elevation", "Receiver northing", "Receiver easting",
-        "Receiver elevation", "Receiver depth", "Source northing", "Source easting",
-        "Source elevation", "Velocity", "Const. Stack Panel", "Slice number", "Azimuth",
-        "Rotation", "Ray parameter", "Source comp", "Receiver comp", "Frequency",
-        "Gather index", "Orig src line", "Orig src loc", "Orig rcv line", "Orig rcv loc",
-        "VSP measured depth", "VSP true depth", "VSP OWT", "VSP OWT GL", "VSP TWT GL",
-        "VSP OWT SRD", "VSP TWT SRD", "VSP Vave", "VSP Vint", "VSP Vrms", "VSP comp",
-        "Receiver orientation", "Weathering depth", "Monitor elev", "AVA comp",
+        "Byte position",
+        "Field file",
+        "Trace number",
+        "Sequence number",
+        "Trace type",
+        "Field file",
+        "Channel",
+        "Sample interval",
+        "Number of samples",
+        "Start time",
+        "CMP",
+        "CMP line",
+        "CMP location",
+        "Receiver line",
+        "Receiver location",
+        "Source line",
+        "Source location",
+        "Early mute (ms)",
+        "Gain",
+        "Fold ",
+        "Offset",
+        "Src static (sec)",
+        "Rcv static (sec)",
+        "Total static (sec)",
+        "Uphole time",
+        "Shot depth",
+        "CMP datum elev",
+        "Receiver datum elev",
+        "Source datum elev",
+        "CMP northing",
+        "CMP easting",
+        "CMP elevation",
+        "Receiver northing",
+        "Receiver easting",
+        "Receiver elevation",
+        "Receiver depth",
+        "Source northing",
+        "Source easting",
+        "Source elevation",
+        "Velocity",
+        "Const. Stack Panel",
+        "Slice number",
+        "Azimuth",
+        "Rotation",
+        "Ray parameter",
+        "Source comp",
+        "Receiver comp",
+        "Frequency",
+        "Gather index",
+        "Orig src line",
+        "Orig src loc",
+        "Orig rcv line",
+        "Orig rcv loc",
+        "VSP measured depth",
+        "VSP true depth",
+        "VSP OWT",
+        "VSP OWT GL",
+        "VSP TWT GL",
+        "VSP OWT SRD",
+        "VSP TWT SRD",
+        "VSP Vave",
+        "VSP Vint",
+        "VSP Vrms",
+        "VSP comp",
+        "Receiver orientation",
+        "Weathering depth",
+        "Monitor elev",
+        "AVA comp",
     };
     for (int i = 1; i <= 12; ++i)
         names << QStringLiteral("User defined %1").arg(i);
@@ -34,35 +88,85 @@ QStringList ExpectedLongNames()
 QStringList ExpectedShortNames()
 {
     QStringList names = {
-        "None", "Field file", "Channel", "CMP", "CMP line", "CMP location", "Source line",
-        "Source location", "Receiver line", "Receiver location", "Offset", "Azimuth",
-        "Trace index", "Trace type", "Early mute", "Gain", "Fold", "Frequency",
-        "Total static", "Uphole time", "Shot depth", "CMP datum", "Source datum",
-        "Receiver datum", "CMP easting", "CMP northing", "CMP elevation", "Source easting",
-        "Source northing", "Source elevation", "Receiver easting", "Receiver northing",
-        "Receiver elevation", "Receiver depth", "Source comp", "Receiver comp",
-        "Ray parameter", "Rotation", "Velocity", "Const. Stack Panel", "Slice number",
+        "None",
+        "Field file",
+        "Channel",
+        "CMP",
+        "CMP line",
+        "CMP location",
+        "Source line",
+        "Source location",
+        "Receiver line",
+        "Receiver location",
+        "Offset",
+        "Azimuth",
+        "Trace index",
+        "Trace type",
+        "Early mute",
+        "Gain",
+        "Fold",
+        "Frequency",
+        "Total static",
+        "Uphole time",
+        "Shot depth",
+        "CMP datum",
+        "Source datum",
+        "Receiver datum",
+        "CMP easting",
+        "CMP northing",
+        "CMP elevation",
+        "Source easting",
+        "Source northing",
+        "Source elevation",
+        "Receiver easting",
+        "Receiver northing",
+        "Receiver elevation",
+        "Receiver depth",
+        "Source comp",
+        "Receiver comp",
+        "Ray parameter",
+        "Rotation",
+        "Velocity",
+        "Const. Stack Panel",
+        "Slice number",
     };
     for (int i = 1; i <= 12; ++i)
         names << QStringLiteral("User defined %1").arg(i);
     names << QStringList{
-        "Orig Tx line", "Orig Tx loc", "Orig Rx line", "Orig Rx loc", "VSP measured depth",
-        "VSP true depth", "VSP OWT", "VSP OWT GL", "VSP OWT SRD", "VSP TWT GL", "VSP TWT SRD",
-        "VSP Vave", "VSP Vint", "VSP Vrms", "VSP component", "Receiver orientation",
-        "Weathering depth", "Monitor elev", "AVA comp", "Pick time", "Source static",
-        "Receiver static", "Gather index",
+        "Orig Tx line",
+        "Orig Tx loc",
+        "Orig Rx line",
+        "Orig Rx loc",
+        "VSP measured depth",
+        "VSP true depth",
+        "VSP OWT",
+        "VSP OWT GL",
+        "VSP OWT SRD",
+        "VSP TWT GL",
+        "VSP TWT SRD",
+        "VSP Vave",
+        "VSP Vint",
+        "VSP Vrms",
+        "VSP component",
+        "Receiver orientation",
+        "Weathering depth",
+        "Monitor elev",
+        "AVA comp",
+        "Pick time",
+        "Source static",
+        "Receiver static",
+        "Gather index",
     };
     return names;
 }
 
 using Builder = QStringList (*)();
 
-}  // namespace
+} // namespace
 
 Q_DECLARE_METATYPE(Builder)
 
-class TestTraceHeaderNames : public QObject
-{
+class TestTraceHeaderNames : public QObject {
     Q_OBJECT
 
 private slots:
@@ -125,7 +229,8 @@ void TestTraceHeaderNames::contents_data()
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<int>("size");
     QTest::newRow("long names, 80") << Builder(&TraceHeaderLongNames) << ExpectedLongNames() << 80;
-    QTest::newRow("short names, 76") << Builder(&TraceHeaderShortNames) << ExpectedShortNames() << 76;
+    QTest::newRow("short names, 76")
+        << Builder(&TraceHeaderShortNames) << ExpectedShortNames() << 76;
 }
 
 void TestTraceHeaderNames::contents()
