@@ -1,6 +1,36 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+
+// The bit pattern of a float or double, and back.
+inline uint32_t Bits(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+inline uint64_t Bits(double d)
+{
+    uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    return u;
+}
+
+inline float FloatOf(uint32_t u)
+{
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f;
+}
+
+inline double DoubleOf(uint64_t u)
+{
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
 
 // IBM single-precision words to and from IEEE single patterns, one bit step at a time, straight
 // from the two layouts. Slow and plain on purpose: the yardstick for the fast conversions.

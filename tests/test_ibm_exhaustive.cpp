@@ -25,27 +25,6 @@ uint32_t WordAt(bool mixed, uint32_t chunk, uint32_t j)
     return mixed ? (x << 24) | (x >> 8) : x;
 }
 
-uint32_t Bits(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
-uint64_t Bits(double d)
-{
-    uint64_t u;
-    std::memcpy(&u, &d, sizeof u);
-    return u;
-}
-
-float FloatOf(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return f;
-}
-
 struct Mismatches {
     uint64_t count = 0;
     QString first;

@@ -19,27 +19,6 @@
 
 namespace {
 
-uint32_t Bits(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
-uint64_t Bits(double d)
-{
-    uint64_t u;
-    std::memcpy(&u, &d, sizeof u);
-    return u;
-}
-
-float FloatOf(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return f;
-}
-
 QString Hex(uint64_t v)
 {
     return QStringLiteral("0x%1").arg(v, 8, 16, QLatin1Char('0'));

@@ -34,34 +34,6 @@ void Check(bool ok, const char* routine, std::size_t index, uint64_t input, uint
         Fail(routine, index, input, got, expected);
 }
 
-uint32_t Bits(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
-uint64_t Bits(double d)
-{
-    uint64_t u;
-    std::memcpy(&u, &d, sizeof u);
-    return u;
-}
-
-float FloatOf(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return f;
-}
-
-double DoubleOf(uint64_t u)
-{
-    double d;
-    std::memcpy(&d, &u, sizeof d);
-    return d;
-}
-
 // Source bytes: the input's own, then a generator seeded from it.
 std::vector<unsigned char> SourceBytes(FuzzedDataProvider& fdp, std::size_t n)
 {
