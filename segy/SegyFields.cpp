@@ -20,7 +20,7 @@ bool Inside(const SegyField& field, int first, int last)
 void SwapFields(unsigned char* header, const SegyField* fields, int count, int base)
 {
     for (int i = 0; i < count; ++i) {
-        unsigned char* p = header + fields[i].byte - base;
+        unsigned char* p = header + (fields[i].byte - base);
         std::reverse(p, p + fields[i].width);
     }
 }
@@ -85,7 +85,8 @@ SegyFieldType TraceFieldType(const SegyField& field, int revision)
 
 bool CheckTraceField(const SegyField& field, const QString& path, QString* error)
 {
-    const bool widthOk = field.width == 1 || field.width == 2 || field.width == 4 || field.width == 8;
+    const bool widthOk
+        = field.width == 1 || field.width == 2 || field.width == 4 || field.width == 8;
     if (widthOk && field.byte >= 1 && field.byte + field.width - 1 <= 240
         && field.type != SegyFieldType::Float64)
         return true;
@@ -121,7 +122,8 @@ qint64 SegyBinaryHeader::Value(const SegyField& field) const
 {
     if (!Inside(field, 3201, 3600))
         return 0;
-    return FieldValue(bytes + field.byte - 3201, field.width, BinaryFieldType(field, bytes), false);
+    return FieldValue(
+        bytes + (field.byte - 3201), field.width, BinaryFieldType(field, bytes), false);
 }
 
 quint64 SegyBinaryHeader::UnsignedValue(const SegyField& field) const
@@ -129,7 +131,7 @@ quint64 SegyBinaryHeader::UnsignedValue(const SegyField& field) const
     if (!Inside(field, 3201, 3600))
         return 0;
     if (field.type == SegyFieldType::UInt64)
-        return LoadField(bytes + field.byte - 3201, field.width, false);
+        return LoadField(bytes + (field.byte - 3201), field.width, false);
     return quint64(Value(field));
 }
 
@@ -137,7 +139,7 @@ double SegyBinaryHeader::DoubleValue(const SegyField& field) const
 {
     if (field.type != SegyFieldType::Float64 || !Inside(field, 3201, 3600))
         return double(Value(field));
-    const uint64_t bits = LoadField(bytes + field.byte - 3201, 8, false);
+    const uint64_t bits = LoadField(bytes + (field.byte - 3201), 8, false);
     double v;
     std::memcpy(&v, &bits, sizeof v);
     return v;
@@ -153,7 +155,7 @@ void SegyBinaryHeader::SetValue(const SegyField& field, qint64 value)
 {
     if (!Inside(field, 3201, 3600))
         return;
-    StoreField(bytes + field.byte - 3201, field.width, uint64_t(value));
+    StoreField(bytes + (field.byte - 3201), field.width, uint64_t(value));
 }
 
 void SegyBinaryHeader::SetDoubleValue(const SegyField& field, double value)
@@ -162,7 +164,7 @@ void SegyBinaryHeader::SetDoubleValue(const SegyField& field, double value)
         return;
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    StoreField(bytes + field.byte - 3201, 8, bits);
+    StoreField(bytes + (field.byte - 3201), 8, bits);
 }
 
 bool SegyBinaryHeader::SetValue(const char* name, qint64 value)
@@ -182,7 +184,7 @@ qint64 SegyTraceHeader::Value(const SegyField& field) const
 {
     if (!Inside(field, 1, 240))
         return 0;
-    return FieldValue(bytes + field.byte - 1, field.width, field.type, false);
+    return FieldValue(bytes + (field.byte - 1), field.width, field.type, false);
 }
 
 qint64 SegyTraceHeader::Value(const char* name) const
@@ -195,7 +197,7 @@ void SegyTraceHeader::SetValue(const SegyField& field, qint64 value)
 {
     if (!Inside(field, 1, 240))
         return;
-    StoreField(bytes + field.byte - 1, field.width, uint64_t(value));
+    StoreField(bytes + (field.byte - 1), field.width, uint64_t(value));
 }
 
 bool SegyTraceHeader::SetValue(const char* name, qint64 value)
@@ -263,4 +265,3 @@ bool IsEndStanza(const unsigned char* record)
     }
     return squeezed.startsWith(QLatin1String("((seg:endtext))"));
 }
-

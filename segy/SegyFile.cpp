@@ -41,7 +41,7 @@ struct SegyFile::Data {
     qint64 traceCount = 0;
     qint64 traceBytes = 0; // fixed length: bytes of one trace
     std::vector<qint64> offsets; // variable length: offset of every trace
-    std::vector<int> counts;     // variable length: samples of every trace
+    std::vector<int> counts; // variable length: samples of every trace
 
     QString Message(const QString& problem) const { return path + QStringLiteral(": ") + problem; }
     bool Fail(QString* error, const QString& problem) const
@@ -68,7 +68,11 @@ struct SegyFile::Data {
     bool CheckRange(qint64 first, qint64 count, QString* error) const;
     bool CheckSamples(QString* error) const;
     template <typename Out>
-    bool ReadRange(qint64 first, qint64 count, Out* dst, QString* error, const SegyProgress& progress) const;
+    bool ReadFieldColumn(
+        const SegyField& field, qint64 first, qint64 count, Out* dst, QString* error) const;
+    template <typename Out>
+    bool ReadRange(
+        qint64 first, qint64 count, Out* dst, QString* error, const SegyProgress& progress) const;
 };
 
 bool SegyFile::Data::Load(const SegyOpenOptions& options, QString* error)
@@ -107,7 +111,9 @@ bool SegyFile::Data::DetectByteOrder(const SegyOpenOptions& options)
     auto plausible = [&](bool asLittle) {
         const SegyFormat* f = FindSegyFormat(int(int16_t(LoadField(h + 24, 2, asLittle))));
         const qint64 n = qint64(LoadField(h + 20, 2, asLittle));
-        return (f ? 2 : 0) + (f && n > 0 && kBinaryEnd + kTraceHeaderBytes + n * f->bytesPerSample <= size ? 1 : 0);
+        return (f ? 2 : 0)
+            + (f && n > 0 && kBinaryEnd + kTraceHeaderBytes + n * f->bytesPerSample <= size ? 1
+                                                                                            : 0);
     };
     little = plausible(true) > plausible(false);
     return true;
@@ -146,7 +152,8 @@ bool SegyFile::Data::ReadBinaryHeader(QString* error)
             return Fail(error, QStringLiteral("negative trailer record count: %1").arg(trailers));
         if (trailers * kTextBytes > size - kBinaryEnd) {
             return Fail(error,
-                QStringLiteral("%1 trailer records of 3200 bytes do not fit in the %2 bytes after the file headers")
+                QStringLiteral("%1 trailer records of 3200 bytes do not fit in the %2 bytes after "
+                               "the file headers")
                     .arg(trailers)
                     .arg(size - kBinaryEnd));
         }
@@ -178,7 +185,8 @@ bool SegyFile::Data::FindExtendedHeaders(QString* error)
         for (;;) {
             if (at + kTextBytes > limit) {
                 return Fail(error,
-                    QStringLiteral("extended textual headers (count -1) reach byte %1 without a ((SEG: EndText)) stanza")
+                    QStringLiteral("extended textual headers (count -1) reach byte %1 without a "
+                                   "((SEG: EndText)) stanza")
                         .arg(limit));
             }
             extendedOffsets.push_back(at);
@@ -187,11 +195,13 @@ bool SegyFile::Data::FindExtendedHeaders(QString* error)
                 break;
         }
     } else if (count < -1) {
-        return Fail(error, QStringLiteral("extended textual header count %1 is not valid").arg(count));
+        return Fail(
+            error, QStringLiteral("extended textual header count %1 is not valid").arg(count));
     } else {
         if (count * kTextBytes > dataEnd - kBinaryEnd) {
             return Fail(error,
-                QStringLiteral("extended textual header count %1 needs %2 bytes after the binary header; the file has %3")
+                QStringLiteral("extended textual header count %1 needs %2 bytes after the binary "
+                               "header; the file has %3")
                     .arg(count)
                     .arg(count * kTextBytes)
                     .arg(dataEnd - kBinaryEnd));
@@ -203,7 +213,8 @@ bool SegyFile::Data::FindExtendedHeaders(QString* error)
     dataStart = firstTrace ? qint64(firstTrace) : textEnd;
     if (dataStart < textEnd) {
         return Fail(error,
-            QStringLiteral("first-trace offset %1 lies inside the file headers, which end at byte %2")
+            QStringLiteral(
+                "first-trace offset %1 lies inside the file headers, which end at byte %2")
                 .arg(dataStart)
                 .arg(textEnd));
     }
@@ -245,11 +256,13 @@ bool SegyFile::Data::LayOutTraces(const SegyOpenOptions& options, QString* error
 
     if (samples == 0) {
         return Fail(error,
-            QStringLiteral("zero samples per trace, with %1 bytes of traces after the headers").arg(bytes));
+            QStringLiteral("zero samples per trace, with %1 bytes of traces after the headers")
+                .arg(bytes));
     }
     if (traceBytes > bytes) {
         return Fail(error,
-            QStringLiteral("%1 samples per trace of %2 bytes make traces of %3 bytes; no trace fits in the %4 bytes after the headers")
+            QStringLiteral("%1 samples per trace of %2 bytes make traces of %3 bytes; no trace "
+                           "fits in the %4 bytes after the headers")
                 .arg(samples)
                 .arg(bps)
                 .arg(traceBytes)
@@ -258,7 +271,9 @@ bool SegyFile::Data::LayOutTraces(const SegyOpenOptions& options, QString* error
     traceCount = bytes / traceBytes;
     const qint64 rest = bytes % traceBytes;
     if (rest != 0) {
-        warnings << Message(QStringLiteral("trace count inconsistent with file size: %1 bytes after the headers hold %2 traces of %3 bytes and %4 bytes more; the partial trace %2 at byte %5 is left out")
+        warnings << Message(QStringLiteral(
+            "trace count inconsistent with file size: %1 bytes after the headers hold %2 traces of "
+            "%3 bytes and %4 bytes more; the partial trace %2 at byte %5 is left out")
                                 .arg(bytes)
                                 .arg(traceCount)
                                 .arg(traceBytes)
@@ -268,9 +283,10 @@ bool SegyFile::Data::LayOutTraces(const SegyOpenOptions& options, QString* error
     if (revision >= 2) {
         const quint64 given = binary.UnsignedValue(*FindSegyBinaryField(3513));
         if (given != 0 && given != quint64(traceCount)) {
-            warnings << Message(QStringLiteral("the binary header gives %1 traces; the file holds %2")
-                                    .arg(given)
-                                    .arg(traceCount));
+            warnings << Message(
+                QStringLiteral("the binary header gives %1 traces; the file holds %2")
+                    .arg(given)
+                    .arg(traceCount));
         }
     }
     return true;
@@ -285,18 +301,22 @@ bool SegyFile::Data::Scan(const SegyOpenOptions& options, QString* error)
     qint64 at = dataStart;
     while (at < dataEnd) {
         const qint64 remaining = dataEnd - at;
-        const int n = remaining >= kTraceHeaderBytes && TraceSamplesField(at) > 0 ? TraceSamplesField(at) : samples;
+        const int n = remaining >= kTraceHeaderBytes && TraceSamplesField(at) > 0
+            ? TraceSamplesField(at)
+            : samples;
         const qint64 length = HeaderBytes() + qint64(n) * bps;
         if (length > remaining && offsets.empty()) {
             return Fail(error,
-                QStringLiteral("the first trace needs %1 bytes (%2 samples of %3 bytes); only %4 bytes follow the headers")
+                QStringLiteral("the first trace needs %1 bytes (%2 samples of %3 bytes); only %4 "
+                               "bytes follow the headers")
                     .arg(length)
                     .arg(n)
                     .arg(bps)
                     .arg(remaining));
         }
         if (length > remaining) {
-            warnings << Message(QStringLiteral("trace %1 at byte %2 needs %3 bytes (%4 samples) but only %5 bytes remain; it is left out")
+            warnings << Message(QStringLiteral("trace %1 at byte %2 needs %3 bytes (%4 samples) "
+                                               "but only %5 bytes remain; it is left out")
                                     .arg(qint64(offsets.size()))
                                     .arg(at)
                                     .arg(length)
@@ -363,7 +383,8 @@ bool SegyFile::Data::ReadRange(
         DecodeSegySamples(map + Offset(t) + HeaderBytes(), format->code, little, dst, n);
         dst += n;
         if (progress && !progress(i + 1, count))
-            return Fail(error, QStringLiteral("cancelled after %1 of %2 traces").arg(i + 1).arg(count));
+            return Fail(
+                error, QStringLiteral("cancelled after %1 of %2 traces").arg(i + 1).arg(count));
     }
     return true;
 }
@@ -375,7 +396,8 @@ SegyFile::SegyFile(std::unique_ptr<Data> data)
 
 SegyFile::~SegyFile() = default;
 
-std::unique_ptr<SegyFile> SegyFile::Open(const QString& path, QString* error, const SegyOpenOptions& options)
+std::unique_ptr<SegyFile> SegyFile::Open(
+    const QString& path, QString* error, const SegyOpenOptions& options)
 {
     auto data = std::make_unique<Data>();
     data->path = path;
@@ -437,7 +459,8 @@ QByteArray SegyFile::RawExtendedTextHeader(int index) const
     if (index < 0 || index >= ExtendedTextHeaderCount())
         return {};
     return QByteArray(
-        reinterpret_cast<const char*>(d->map + d->extendedOffsets[std::size_t(index)]), int(kTextBytes));
+        reinterpret_cast<const char*>(d->map + d->extendedOffsets[std::size_t(index)]),
+        int(kTextBytes));
 }
 
 const SegyBinaryHeader& SegyFile::BinaryHeader() const
@@ -532,52 +555,90 @@ bool SegyFile::ReadTraceHeader(qint64 trace, SegyTraceHeader* header, QString* e
     return true;
 }
 
-bool SegyFile::ReadTraceField(qint64 trace, const SegyField& field, qint64* value, QString* error) const
+bool SegyFile::ReadTraceField(
+    qint64 trace, const SegyField& field, qint64* value, QString* error) const
 {
     return ReadTraceFieldColumn(field, trace, 1, value, error);
 }
 
 namespace {
 
-template <typename Out>
-bool ReadColumn(const unsigned char* map, qint64 count, Out* dst, const SegyField& field, bool little,
-    int revision, const std::function<qint64(qint64)>& offsetOf, qint64 stride, qint64 start)
+// One field of many traces, `stride` bytes apart (fixed length) or at offsetOf(i). The width
+// and byte order are fixed per loop so that each value is one load and a byte swap.
+template <typename Raw, typename Out, typename Offset>
+void ReadColumnAs(const unsigned char* p, qint64 count, Out* dst, bool little, Offset offsetOf)
 {
-    const SegyFieldType type = TraceFieldType(field, revision);
-    const int at = field.byte - 1;
-    if (stride > 0) {
-        const unsigned char* p = map + start + at;
-        for (qint64 i = 0; i < count; ++i, p += stride)
-            dst[i] = static_cast<Out>(FieldValue(p, field.width, type, little));
-    } else {
-        for (qint64 i = 0; i < count; ++i)
-            dst[i] = static_cast<Out>(FieldValue(map + offsetOf(i) + at, field.width, type, little));
+    for (qint64 i = 0; i < count; ++i) {
+        Raw v;
+        std::memcpy(&v, p + offsetOf(i), sizeof v);
+        if (!little) {
+            if constexpr (sizeof(Raw) == 2)
+                v = Raw(__builtin_bswap16(uint16_t(v)));
+            else if constexpr (sizeof(Raw) == 4)
+                v = Raw(__builtin_bswap32(uint32_t(v)));
+            else if constexpr (sizeof(Raw) == 8)
+                v = Raw(__builtin_bswap64(uint64_t(v)));
+        }
+        dst[i] = static_cast<Out>(v);
     }
-    return true;
+}
+
+template <typename Out, typename Offset>
+void ReadColumn(const unsigned char* p, qint64 count, Out* dst, SegyFieldType type, bool little,
+    Offset offsetOf)
+{
+    switch (type) {
+    case SegyFieldType::Int8:
+        return ReadColumnAs<int8_t>(p, count, dst, little, offsetOf);
+    case SegyFieldType::UInt8:
+        return ReadColumnAs<uint8_t>(p, count, dst, little, offsetOf);
+    case SegyFieldType::Int16:
+        return ReadColumnAs<int16_t>(p, count, dst, little, offsetOf);
+    case SegyFieldType::UInt16:
+        return ReadColumnAs<uint16_t>(p, count, dst, little, offsetOf);
+    case SegyFieldType::Int32:
+        return ReadColumnAs<int32_t>(p, count, dst, little, offsetOf);
+    case SegyFieldType::UInt32:
+        return ReadColumnAs<uint32_t>(p, count, dst, little, offsetOf);
+    case SegyFieldType::Int64:
+        return ReadColumnAs<int64_t>(p, count, dst, little, offsetOf);
+    default:
+        return ReadColumnAs<uint64_t>(p, count, dst, little, offsetOf);
+    }
 }
 
 } // namespace
 
+template <typename Out>
+bool SegyFile::Data::ReadFieldColumn(
+    const SegyField& field, qint64 first, qint64 count, Out* dst, QString* error) const
+{
+    if (!CheckRange(first, count, error) || !CheckTraceField(field, path, error))
+        return false;
+    const SegyFieldType type = TraceFieldType(field, revision);
+    const unsigned char* p = map + field.byte - 1;
+    if (offsets.empty()) {
+        const qint64 start = Offset(first);
+        const qint64 stride = traceBytes;
+        ReadColumn(
+            p, count, dst, type, little, [start, stride](qint64 i) { return start + i * stride; });
+    } else {
+        const qint64* at = offsets.data() + first;
+        ReadColumn(p, count, dst, type, little, [at](qint64 i) { return at[i]; });
+    }
+    return true;
+}
+
 bool SegyFile::ReadTraceFieldColumn(
     const SegyField& field, qint64 first, qint64 count, int32_t* dst, QString* error) const
 {
-    if (!d->CheckRange(first, count, error) || !CheckTraceField(field, d->path, error))
-        return false;
-    const bool fixed = d->offsets.empty();
-    return ReadColumn(d->map, count, dst, field, d->little, d->revision,
-        [this, first](qint64 i) { return d->Offset(first + i); }, fixed ? d->traceBytes : 0,
-        fixed ? d->Offset(first) : 0);
+    return d->ReadFieldColumn(field, first, count, dst, error);
 }
 
 bool SegyFile::ReadTraceFieldColumn(
     const SegyField& field, qint64 first, qint64 count, qint64* dst, QString* error) const
 {
-    if (!d->CheckRange(first, count, error) || !CheckTraceField(field, d->path, error))
-        return false;
-    const bool fixed = d->offsets.empty();
-    return ReadColumn(d->map, count, dst, field, d->little, d->revision,
-        [this, first](qint64 i) { return d->Offset(first + i); }, fixed ? d->traceBytes : 0,
-        fixed ? d->Offset(first) : 0);
+    return d->ReadFieldColumn(field, first, count, dst, error);
 }
 
 QByteArray SegyFile::RawAdditionalTraceHeaders(qint64 trace) const
@@ -622,5 +683,6 @@ QByteArray SegyFile::RawTrailerRecord(int index) const
     if (index < 0 || index >= d->trailerCount)
         return {};
     return QByteArray(
-        reinterpret_cast<const char*>(d->map + d->dataEnd + qint64(index) * kTextBytes), int(kTextBytes));
+        reinterpret_cast<const char*>(d->map + d->dataEnd + qint64(index) * kTextBytes),
+        int(kTextBytes));
 }

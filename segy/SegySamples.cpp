@@ -69,32 +69,41 @@ void ConvertEach(const unsigned char* src, int width, Out* dst, int count, Read 
         dst[i] = static_cast<Out>(read(src + std::size_t(i) * width));
 }
 
-template <typename Out> void DecodeCommon(const unsigned char* src, int format, bool little, Out* dst, int count)
+template <typename Out>
+void DecodeCommon(const unsigned char* src, int format, bool little, Out* dst, int count)
 {
     switch (format) {
     case 3:
-        ConvertEach(src, 2, dst, count, [little](const unsigned char* p) { return Load<int16_t>(p, little); });
+        ConvertEach(src, 2, dst, count,
+            [little](const unsigned char* p) { return Load<int16_t>(p, little); });
         break;
     case 7:
-        ConvertEach(src, 3, dst, count, [little](const unsigned char* p) { return Load24(p, little, true); });
+        ConvertEach(src, 3, dst, count,
+            [little](const unsigned char* p) { return Load24(p, little, true); });
         break;
     case 8:
-        ConvertEach(src, 1, dst, count, [](const unsigned char* p) { return static_cast<int8_t>(*p); });
+        ConvertEach(
+            src, 1, dst, count, [](const unsigned char* p) { return static_cast<int8_t>(*p); });
         break;
     case 9:
-        ConvertEach(src, 8, dst, count, [little](const unsigned char* p) { return Load<int64_t>(p, little); });
+        ConvertEach(src, 8, dst, count,
+            [little](const unsigned char* p) { return Load<int64_t>(p, little); });
         break;
     case 10:
-        ConvertEach(src, 4, dst, count, [little](const unsigned char* p) { return Load<uint32_t>(p, little); });
+        ConvertEach(src, 4, dst, count,
+            [little](const unsigned char* p) { return Load<uint32_t>(p, little); });
         break;
     case 11:
-        ConvertEach(src, 2, dst, count, [little](const unsigned char* p) { return Load<uint16_t>(p, little); });
+        ConvertEach(src, 2, dst, count,
+            [little](const unsigned char* p) { return Load<uint16_t>(p, little); });
         break;
     case 12:
-        ConvertEach(src, 8, dst, count, [little](const unsigned char* p) { return Load<uint64_t>(p, little); });
+        ConvertEach(src, 8, dst, count,
+            [little](const unsigned char* p) { return Load<uint64_t>(p, little); });
         break;
     case 15:
-        ConvertEach(src, 3, dst, count, [little](const unsigned char* p) { return Load24(p, little, false); });
+        ConvertEach(src, 3, dst, count,
+            [little](const unsigned char* p) { return Load24(p, little, false); });
         break;
     case 16:
         ConvertEach(src, 1, dst, count, [](const unsigned char* p) { return *p; });
@@ -119,7 +128,8 @@ template <typename I> I RoundToInteger(double v)
     return static_cast<I>(std::nearbyint(v));
 }
 
-template <typename In> void EncodeCommon(const In* src, int format, bool little, unsigned char* dst, int count)
+template <typename In>
+void EncodeCommon(const In* src, int format, bool little, unsigned char* dst, int count)
 {
     for (int i = 0; i < count; ++i) {
         const double v = static_cast<double>(src[i]);
@@ -135,8 +145,9 @@ template <typename In> void EncodeCommon(const In* src, int format, bool little,
             break;
         case 7:
         case 15: {
-            const int32_t x = format == 7 ? std::clamp<int32_t>(RoundToInteger<int32_t>(v), -8388608, 8388607)
-                                          : std::clamp<int32_t>(RoundToInteger<int32_t>(v), 0, 16777215);
+            const int32_t x = format == 7
+                ? std::clamp<int32_t>(RoundToInteger<int32_t>(v), -8388608, 8388607)
+                : std::clamp<int32_t>(RoundToInteger<int32_t>(v), 0, 16777215);
             unsigned char* q = dst + std::size_t(i) * 3;
             const unsigned char b[3] = {static_cast<unsigned char>(x >> 16),
                 static_cast<unsigned char>(x >> 8), static_cast<unsigned char>(x)};
@@ -173,6 +184,8 @@ template <typename In> void EncodeCommon(const In* src, int format, bool little,
 
 void DecodeSegySamples(const unsigned char* src, int format, bool little, float* dst, int count)
 {
+    if (count <= 0)
+        return;
     switch (format) {
     case 1:
         if (little)
@@ -217,6 +230,8 @@ void DecodeSegySamples(const unsigned char* src, int format, bool little, float*
 
 void DecodeSegySamples(const unsigned char* src, int format, bool little, double* dst, int count)
 {
+    if (count <= 0)
+        return;
     switch (format) {
     case 1:
         if (little)
@@ -225,10 +240,12 @@ void DecodeSegySamples(const unsigned char* src, int format, bool little, double
             IbmBigEndianToDouble(src, dst, count);
         break;
     case 2:
-        ConvertEach(src, 4, dst, count, [little](const unsigned char* p) { return Load<int32_t>(p, little); });
+        ConvertEach(src, 4, dst, count,
+            [little](const unsigned char* p) { return Load<int32_t>(p, little); });
         break;
     case 5:
-        ConvertEach(src, 4, dst, count, [little](const unsigned char* p) { return Load<float>(p, little); });
+        ConvertEach(src, 4, dst, count,
+            [little](const unsigned char* p) { return Load<float>(p, little); });
         break;
     case 6:
         if (little)
@@ -244,6 +261,8 @@ void DecodeSegySamples(const unsigned char* src, int format, bool little, double
 
 void EncodeSegySamples(const float* src, int format, bool little, unsigned char* dst, int count)
 {
+    if (count <= 0)
+        return;
     switch (format) {
     case 1:
         if (little) {
@@ -271,6 +290,8 @@ void EncodeSegySamples(const float* src, int format, bool little, unsigned char*
 
 void EncodeSegySamples(const double* src, int format, bool little, unsigned char* dst, int count)
 {
+    if (count <= 0)
+        return;
     switch (format) {
     case 1: {
         uint32_t buffer[kChunk];
@@ -302,6 +323,8 @@ void EncodeSegySamples(const double* src, int format, bool little, unsigned char
 
 void SwapSegyValues(const unsigned char* src, unsigned char* dst, int width, int count)
 {
+    if (count <= 0)
+        return;
     switch (width) {
     case 2:
         SwapArray16(src, dst, count);

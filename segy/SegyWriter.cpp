@@ -72,8 +72,8 @@ struct SegyWriter::Data {
     }
     bool Flush(QString* error);
     bool WriteHeaders(int firstCount, QString* error);
-    unsigned char* AppendTrace(const SegyTraceHeader& header, int count, const QByteArray& additional,
-        QString* error);
+    unsigned char* AppendTrace(
+        const SegyTraceHeader& header, int count, const QByteArray& additional, QString* error);
 };
 
 bool SegyWriter::Data::Flush(QString* error)
@@ -99,11 +99,12 @@ bool SegyWriter::Data::WriteHeaders(int firstCount, QString* error)
     qint64 samples = h.Value(Binary(3221));
     if (givenMajor >= 2 && h.Value(Binary(3269)) != 0)
         samples = h.Value(Binary(3269));
-    if (samples == 0 && firstCount > 0)
+    if (samples == 0 && firstCount > 0 && options.revision >= 0)
         samples = firstCount;
     const int additional = givenMajor >= 2 ? int(h.Value(Binary(3507))) : 0;
 
-    int major = options.revision > 0 ? options.revision : std::max(givenMajor, options.revision == 0 ? 1 : 0);
+    int major = options.revision > 0 ? options.revision
+                                     : std::max(givenMajor, options.revision == 0 ? 1 : 0);
     int minor = major == givenMajor ? givenMinor : 0;
     if (major < 2 && (little || additional > 0 || samples > 32767)) {
         major = 2;
@@ -146,7 +147,9 @@ bool SegyWriter::Data::WriteHeaders(int firstCount, QString* error)
                     .arg(head.size()));
         }
         if (firstTrace > quint64(head.size()) + (quint64{1} << 30))
-            return Fail(error, QStringLiteral("first-trace offset %1 is too far past the headers").arg(firstTrace));
+            return Fail(error,
+                QStringLiteral("first-trace offset %1 is too far past the headers")
+                    .arg(firstTrace));
         head.append(QByteArray(int(firstTrace - quint64(head.size())), '\0'));
     }
     buffer.insert(buffer.end(), head.constData(), head.constData() + head.size());
@@ -170,7 +173,8 @@ unsigned char* SegyWriter::Data::AppendTrace(
     const int extra = revision >= 2 ? int(binary.Value(Binary(3507))) * kTraceHeaderBytes : 0;
     if (!additional.isEmpty() && additional.size() != extra) {
         Fail(error,
-            QStringLiteral("trace %1: %2 bytes of additional headers given; the binary header asks for %3")
+            QStringLiteral(
+                "trace %1: %2 bytes of additional headers given; the binary header asks for %3")
                 .arg(traces)
                 .arg(additional.size())
                 .arg(extra));
@@ -179,8 +183,16 @@ unsigned char* SegyWriter::Data::AppendTrace(
     SegyTraceHeader h = header;
     const SegyField& samplesField = *FindSegyTraceField(115);
     const qint64 given = h.Value(samplesField) & (revision >= 2 ? 0xFFFF : -1);
-    const qint64 fileSamples = binary.Value(Binary(3221)) != 0 ? binary.Value(Binary(3221))
-                                                              : binary.Value(Binary(3269));
+    const qint64 fileSamples
+        = binary.Value(Binary(3221)) != 0 ? binary.Value(Binary(3221)) : binary.Value(Binary(3269));
+    if (count == 0 && fileSamples != 0) {
+        Fail(error,
+            QStringLiteral("trace %1 has no samples, which the file cannot tell from the %2 of its "
+                           "binary header")
+                .arg(traces)
+                .arg(fileSamples));
+        return nullptr;
+    }
     const bool stated = given == count || (given == 0 && count == fileSamples);
     if (!stated && count <= (revision >= 2 ? 65535 : 32767))
         h.SetValue(samplesField, count);
@@ -230,7 +242,8 @@ void SegyWriter::SetRawExtendedTextHeaders(const QList<QByteArray>& records)
 {
     d->extended.clear();
     for (const QByteArray& r : records)
-        d->extended << r.left(kTextBytes) + QByteArray(kTextBytes - std::min(int(r.size()), kTextBytes), ' ');
+        d->extended << r.left(kTextBytes)
+                + QByteArray(kTextBytes - std::min(int(r.size()), kTextBytes), ' ');
 }
 
 void SegyWriter::SetBinaryHeader(const SegyBinaryHeader& header)
@@ -249,7 +262,8 @@ bool SegyWriter::Begin(QString* error)
     if (!IsWritableFormat(d->options.format)) {
         d->failed = true;
         if (error)
-            *error = d->Message(QStringLiteral("cannot write samples in format %1").arg(d->options.format));
+            *error = d->Message(
+                QStringLiteral("cannot write samples in format %1").arg(d->options.format));
         return false;
     }
     if (!d->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
@@ -263,33 +277,34 @@ bool SegyWriter::Begin(QString* error)
     return true;
 }
 
-bool SegyWriter::WriteTrace(
-    const SegyTraceHeader& header, const float* samples, int count, QString* error, const QByteArray& additional)
-{
-    unsigned char* dst = d->AppendTrace(header, count, additional, error);
-    if (!dst)
-        return false;
-    EncodeSegySamples(samples, d->format->code, d->little, dst, count);
-    return d->buffer.size() < kFlushBytes || d->Flush(error);
-}
-
-bool SegyWriter::WriteTrace(
-    const SegyTraceHeader& header, const double* samples, int count, QString* error, const QByteArray& additional)
-{
-    unsigned char* dst = d->AppendTrace(header, count, additional, error);
-    if (!dst)
-        return false;
-    EncodeSegySamples(samples, d->format->code, d->little, dst, count);
-    return d->buffer.size() < kFlushBytes || d->Flush(error);
-}
-
-bool SegyWriter::WriteRawTrace(const SegyTraceHeader& header, const unsigned char* sampleBytes, int count,
+bool SegyWriter::WriteTrace(const SegyTraceHeader& header, const float* samples, int count,
     QString* error, const QByteArray& additional)
 {
     unsigned char* dst = d->AppendTrace(header, count, additional, error);
     if (!dst)
         return false;
-    std::memcpy(dst, sampleBytes, std::size_t(count) * std::size_t(d->format->bytesPerSample));
+    EncodeSegySamples(samples, d->format->code, d->little, dst, count);
+    return d->buffer.size() < kFlushBytes || d->Flush(error);
+}
+
+bool SegyWriter::WriteTrace(const SegyTraceHeader& header, const double* samples, int count,
+    QString* error, const QByteArray& additional)
+{
+    unsigned char* dst = d->AppendTrace(header, count, additional, error);
+    if (!dst)
+        return false;
+    EncodeSegySamples(samples, d->format->code, d->little, dst, count);
+    return d->buffer.size() < kFlushBytes || d->Flush(error);
+}
+
+bool SegyWriter::WriteRawTrace(const SegyTraceHeader& header, const unsigned char* sampleBytes,
+    int count, QString* error, const QByteArray& additional)
+{
+    unsigned char* dst = d->AppendTrace(header, count, additional, error);
+    if (!dst)
+        return false;
+    if (count > 0)
+        std::memcpy(dst, sampleBytes, std::size_t(count) * std::size_t(d->format->bytesPerSample));
     return d->buffer.size() < kFlushBytes || d->Flush(error);
 }
 
@@ -297,7 +312,8 @@ void SegyWriter::SetRawTrailerRecords(const QList<QByteArray>& records)
 {
     d->trailers.clear();
     for (const QByteArray& r : records)
-        d->trailers << r.left(kTextBytes) + QByteArray(kTextBytes - std::min(int(r.size()), kTextBytes), ' ');
+        d->trailers << r.left(kTextBytes)
+                + QByteArray(kTextBytes - std::min(int(r.size()), kTextBytes), ' ');
 }
 
 bool SegyWriter::Finish(QString* error)
@@ -334,12 +350,13 @@ qint64 SegyWriter::TracesWritten() const
     return d->traces;
 }
 
-bool SegyCopy(const SegyFile& in, const QString& outPath, const SegyWriteOptions& options, QString* error,
-    const SegyProgress& progress)
+bool SegyCopy(const SegyFile& in, const QString& outPath, const SegyWriteOptions& options,
+    QString* error, const SegyProgress& progress)
 {
     if (QFileInfo(outPath).absoluteFilePath() == QFileInfo(in.FileName()).absoluteFilePath()
         || (QFileInfo::exists(outPath)
-            && QFileInfo(outPath).canonicalFilePath() == QFileInfo(in.FileName()).canonicalFilePath())) {
+            && QFileInfo(outPath).canonicalFilePath()
+                == QFileInfo(in.FileName()).canonicalFilePath())) {
         if (error)
             *error = outPath + QStringLiteral(": is the input file itself");
         return false;
@@ -357,19 +374,25 @@ bool SegyCopy(const SegyFile& in, const QString& outPath, const SegyWriteOptions
     for (int i = 0; i < in.TrailerRecordCount(); ++i)
         trailers << in.RawTrailerRecord(i);
     writer.SetRawTrailerRecords(trailers);
-    writer.SetBinaryHeader(in.BinaryHeader());
+    SegyBinaryHeader binary = in.BinaryHeader();
+    if (!in.IsFixedLength())
+        binary.SetValue(Binary(3503), 0); // a scan found traces of differing lengths
+    writer.SetBinaryHeader(binary);
     if (!writer.Begin(error))
         return false;
 
     const SegyFormat& from = in.Format();
     const bool sameFormat = from.code == o.format;
-    const bool sameOrder = in.ByteOrder() == (o.byteOrder == SegyByteOrder::Little ? SegyByteOrder::Little : SegyByteOrder::Big);
+    const bool sameOrder = in.ByteOrder()
+        == (o.byteOrder == SegyByteOrder::Little ? SegyByteOrder::Little : SegyByteOrder::Big);
     if (!sameFormat && !from.readable) {
         if (error)
-            *error = in.FileName() + QStringLiteral(": samples of format 4 cannot be read: the format is obsolete");
+            *error = in.FileName()
+                + QStringLiteral(": samples of format 4 cannot be read: the format is obsolete");
         return false;
     }
-    const bool wide = from.widerThanFloat || (FindSegyFormat(o.format) && FindSegyFormat(o.format)->widerThanFloat);
+    const bool wide = from.widerThanFloat
+        || (FindSegyFormat(o.format) && FindSegyFormat(o.format)->widerThanFloat);
     std::vector<unsigned char> raw;
     std::vector<float> floats;
     std::vector<double> doubles;
@@ -400,7 +423,8 @@ bool SegyCopy(const SegyFile& in, const QString& outPath, const SegyWriteOptions
             return false;
         if (progress && !progress(t + 1, total)) {
             if (error)
-                *error = outPath + QStringLiteral(": cancelled after %1 of %2 traces").arg(t + 1).arg(total);
+                *error = outPath
+                    + QStringLiteral(": cancelled after %1 of %2 traces").arg(t + 1).arg(total);
             return false;
         }
     }

@@ -38,7 +38,8 @@ struct FileBytes {
     }
     // A trace: header fields (position, width, value), then the sample bytes, given big-endian
     // and reversed per sample for a little-endian file.
-    void Trace(const QList<QPair<int, qint64>>& fields, const QByteArray& samplesBigEndian, int bytesPerSample)
+    void Trace(const QList<QPair<int, qint64>>& fields, const QByteArray& samplesBigEndian,
+        int bytesPerSample)
     {
         const qint64 start = bytes.size();
         bytes.append(QByteArray(240, '\0'));
@@ -148,7 +149,8 @@ void TestSegy::formats_data()
     // clang-format on
     for (const Row& r : rows) {
         for (bool little : {false, true}) {
-            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(r.name), little ? "le" : "be")))
+            QTest::newRow(qPrintable(
+                QStringLiteral("%1 %2").arg(QLatin1String(r.name), little ? "le" : "be")))
                 << r.format << little << Hex(r.hex) << r.floats << r.doubles;
         }
     }
@@ -199,12 +201,14 @@ void TestSegy::formats()
         SegyWriteOptions options;
         options.format = format;
         options.byteOrder = little ? SegyByteOrder::Little : SegyByteOrder::Big;
-        SegyWriter writer(dir.filePath(QStringLiteral("w%1%2.sgy").arg(format).arg(little)), options);
+        SegyWriter writer(
+            dir.filePath(QStringLiteral("w%1%2.sgy").arg(format).arg(little)), options);
         QVERIFY(writer.Begin(&error));
         SegyTraceHeader header;
         QVERIFY(writer.WriteTrace(header, gotDoubles.data(), n, &error));
         QVERIFY2(writer.Finish(&error), qPrintable(error));
-        const auto written = SegyFile::Open(dir.filePath(QStringLiteral("w%1%2.sgy").arg(format).arg(little)), &error);
+        const auto written = SegyFile::Open(
+            dir.filePath(QStringLiteral("w%1%2.sgy").arg(format).arg(little)), &error);
         QVERIFY2(written, qPrintable(error));
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(written->RawSamples(0)), samples.size()),
             QByteArray(reinterpret_cast<const char*>(file->RawSamples(0)), samples.size()));
@@ -223,22 +227,27 @@ void TestSegy::badFiles_data()
     {
         FileBytes f = Basic(1, 2);
         f.bytes.truncate(3000);
-        QTest::newRow("shorter than 3600 bytes") << f.bytes << false << "too short for a SEG-Y file: 3000 bytes" << qint64(0);
+        QTest::newRow("shorter than 3600 bytes")
+            << f.bytes << false << "too short for a SEG-Y file: 3000 bytes" << qint64(0);
     }
     {
         FileBytes f = Basic(17, 2);
         f.Trace({}, trace, 4);
-        QTest::newRow("unknown format code") << f.bytes << false << "unknown data sample format code 17" << qint64(0);
+        QTest::newRow("unknown format code")
+            << f.bytes << false << "unknown data sample format code 17" << qint64(0);
     }
     {
         FileBytes f = Basic(1, 0);
         f.Trace({}, trace, 4);
-        QTest::newRow("zero samples with traces") << f.bytes << false << "zero samples per trace, with 248 bytes" << qint64(0);
+        QTest::newRow("zero samples with traces")
+            << f.bytes << false << "zero samples per trace, with 248 bytes" << qint64(0);
     }
     {
         FileBytes f = Basic(1, 30000);
         f.Trace({}, trace, 4);
-        QTest::newRow("no trace fits") << f.bytes << false << "make traces of 120240 bytes; no trace fits in the 248 bytes" << qint64(0);
+        QTest::newRow("no trace fits")
+            << f.bytes << false << "make traces of 120240 bytes; no trace fits in the 248 bytes"
+            << qint64(0);
     }
     {
         FileBytes f = Basic(1, 2);
@@ -246,7 +255,9 @@ void TestSegy::badFiles_data()
         f.Trace({}, trace, 4);
         f.bytes.append(QByteArray(100, '\0'));
         QTest::newRow("partial trace at the end")
-            << f.bytes << true << "596 bytes after the headers hold 2 traces of 248 bytes and 100 bytes more" << qint64(2);
+            << f.bytes << true
+            << "596 bytes after the headers hold 2 traces of 248 bytes and 100 bytes more"
+            << qint64(2);
     }
     {
         FileBytes f = Basic(1, 2);
@@ -254,14 +265,18 @@ void TestSegy::badFiles_data()
         f.Trace({{115, 2}}, trace, 4);
         f.Trace({{115, 9}}, trace, 4);
         QTest::newRow("variable trace past the end")
-            << f.bytes << true << "trace 1 at byte 3848 needs 276 bytes (9 samples) but only 248 bytes remain" << qint64(1);
+            << f.bytes << true
+            << "trace 1 at byte 3848 needs 276 bytes (9 samples) but only 248 bytes remain"
+            << qint64(1);
     }
     {
         FileBytes f = Basic(1, 2);
         f.Put(3505, 2, 3);
         f.Trace({}, trace, 4);
         QTest::newRow("extended header count larger than the file")
-            << f.bytes << false << "extended textual header count 3 needs 9600 bytes after the binary header; the file has 248"
+            << f.bytes << false
+            << "extended textual header count 3 needs 9600 bytes after the binary header; the file "
+               "has 248"
             << qint64(0);
     }
     {
@@ -277,13 +292,16 @@ void TestSegy::badFiles_data()
         f.Put(3521, 8, 999999);
         f.Trace({}, trace, 4);
         QTest::newRow("first-trace offset past the end")
-            << f.bytes << false << "first-trace offset 999999 lies past the end of the file (3848 bytes)" << qint64(0);
+            << f.bytes << false
+            << "first-trace offset 999999 lies past the end of the file (3848 bytes)" << qint64(0);
     }
     {
         FileBytes f = Basic(4, 2);
         f.Trace({{189, 5}}, trace, 4);
         QTest::newRow("format 4: headers read, samples refused")
-            << f.bytes << true << "samples of format 4 (4-byte fixed point with gain (obsolete)) cannot be read" << qint64(1);
+            << f.bytes << true
+            << "samples of format 4 (4-byte fixed point with gain (obsolete)) cannot be read"
+            << qint64(1);
     }
 }
 
@@ -345,7 +363,8 @@ void TestSegy::headersAndTextDetection()
     f.Put(3529, 4, 1);
     const int records = extended < 0 ? 2 : extended;
     for (int i = 0; i < records; ++i) {
-        QByteArray r = (i == records - 1 && extended < 0 ? QByteArray("(( seg: endText ))") : QByteArray("((SEG: Stanza))"))
+        QByteArray r = (i == records - 1 && extended < 0 ? QByteArray("(( seg: endText ))")
+                                                         : QByteArray("((SEG: Stanza))"))
                            .leftJustified(3200, ' ');
         if (ebcdic)
             AsciiToEbcdic(r.data(), r.size());
@@ -354,7 +373,9 @@ void TestSegy::headersAndTextDetection()
     const qint64 first = f.bytes.size() + 400;
     f.Put(3521, 8, quint64(first));
     f.bytes.append(QByteArray(400, '\x7'));
-    const QByteArray samples = Hex("3f800000" "40000000" "c0400000");
+    const QByteArray samples = Hex("3f800000"
+                                   "40000000"
+                                   "c0400000");
     for (int t = 0; t < 3; ++t) {
         const qint64 start = f.bytes.size();
         f.Trace({{189, 100 + t}, {193, -t}, {115, 3}}, samples, 4);
@@ -367,7 +388,8 @@ void TestSegy::headersAndTextDetection()
     const auto file = SegyFile::Open(path, &error);
     QVERIFY2(file, qPrintable(error));
     QCOMPARE(file->TextEncoding(), ebcdic ? SegyTextEncoding::Ebcdic : SegyTextEncoding::Ascii);
-    QCOMPARE(file->TextHeader().first(), QStringLiteral("C 1 SURVEY NORTH FIELD  (3-D) {x|y}").leftJustified(80));
+    QCOMPARE(file->TextHeader().first(),
+        QStringLiteral("C 1 SURVEY NORTH FIELD  (3-D) {x|y}").leftJustified(80));
     QCOMPARE(file->TextHeader().size(), 40);
     QCOMPARE(file->ByteOrder(), little ? SegyByteOrder::Little : SegyByteOrder::Big);
     QCOMPARE(file->Revision(), 2);
@@ -383,14 +405,16 @@ void TestSegy::headersAndTextDetection()
 
     qint64 inlines[3] = {};
     int32_t crosslines[4] = {0, 0, 0, 77};
-    QVERIFY(file->ReadTraceFieldColumn(*FindSegyTraceField(QStringLiteral("inline")), 0, 3, inlines));
+    QVERIFY(
+        file->ReadTraceFieldColumn(*FindSegyTraceField(QStringLiteral("inline")), 0, 3, inlines));
     QVERIFY(file->ReadTraceFieldColumn(*FindSegyTraceField(193), 0, 3, crosslines));
     QCOMPARE(inlines[2], qint64(102));
     QCOMPARE(crosslines[2], -2);
     QCOMPARE(crosslines[3], 77);
     // The low half of the inline number: its last two bytes big-endian, its first two little.
     SegyField inlineLow;
-    QVERIFY(ParseSegyTraceField(little ? QStringLiteral("189:2u") : QStringLiteral("191:2u"), &inlineLow));
+    QVERIFY(ParseSegyTraceField(
+        little ? QStringLiteral("189:2u") : QStringLiteral("191:2u"), &inlineLow));
     qint64 value = 0;
     QVERIFY(file->ReadTraceField(1, inlineLow, &value));
     QCOMPARE(value, qint64(101));
@@ -414,7 +438,8 @@ void TestSegy::variableLengthScan()
     QString error;
     qint64 reports = 0;
     SegyOpenOptions options;
-    options.progress = [&reports](qint64 done, qint64 total) { return ++reports <= 2 && done <= total; };
+    options.progress
+        = [&reports](qint64 done, qint64 total) { return ++reports <= 2 && done <= total; };
     QVERIFY(!SegyFile::Open(path, &error, options));
     QVERIFY2(error.contains(QStringLiteral("cancelled")), qPrintable(error));
 
@@ -470,8 +495,9 @@ void TestSegy::roundTrip()
             h.SetValue("crossline", t % 10);
             h.SetValue("cdp_x", -123456789);
             for (std::size_t i = 0; i < samples.size(); ++i)
-                samples[i] = format == 8 ? float(int(i * 7 + t) % 255 - 127)
-                                         : float(std::sin(double(i) * 0.1 + t) * std::pow(10.0, double(i % 9) - 2.0));
+                samples[i] = format == 8
+                    ? float(int(i * 7 + t) % 255 - 127)
+                    : float(std::sin(double(i) * 0.1 + t) * std::pow(10.0, double(i % 9) - 2.0));
             QVERIFY(writer.WriteTrace(h, samples.data(), int(samples.size()), &error));
         }
         QVERIFY2(writer.Finish(&error), qPrintable(error));
