@@ -887,8 +887,11 @@ private slots:
         const int all = static_cast<int>(input.size() / r.inWidth) - 4;
         const std::size_t pad = 16;
         const unsigned char guard = 0xA5;
-        for (std::size_t srcOffset = 0; srcOffset < 4; ++srcOffset) {
-            for (std::size_t dstOffset = 0; dstOffset < 4; ++dstOffset) {
+        for (std::size_t a = 0; a < 4; ++a) {
+            for (std::size_t b = 0; b < 4; ++b) {
+                // Bytes any offset from an aligned start; host numbers whole elements from it.
+                const std::size_t srcOffset = r.fileOrderIn ? a : a * r.inWidth;
+                const std::size_t dstOffset = r.fileOrderIn ? b * r.outWidth : b;
                 for (int count : {1, 3, 15, 16, 17, 63, 64, 65, 130, 1001, all}) {
                     const std::size_t inBytes = r.inWidth * std::size_t(count);
                     const std::size_t outBytes = r.outWidth * std::size_t(count);

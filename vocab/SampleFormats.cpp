@@ -48,15 +48,6 @@ inline uint64_t BitsOf(double d)
     return u;
 }
 
-// The pattern of *p read straight from memory (GCC does not vectorise a double-to-integer
-// reinterpretation of a loaded value).
-inline uint64_t LoadBits(const double* p)
-{
-    uint64_t u;
-    std::memcpy(&u, p, sizeof u);
-    return u;
-}
-
 inline float FloatOf(uint32_t u)
 {
     float f;
@@ -347,16 +338,10 @@ ORV_HOT_LOOP void IbmBigEndianToDoubleLoop(const unsigned char* src, double* dst
     IbmToDoubleBlocks(BigEndianWords{src}, dst, n);
 }
 
-// The single-precision pattern of a float, of a pattern, and of a double narrowed (under
-// NearestRounding).
+// The single-precision pattern of a float, and of a double narrowed (under NearestRounding).
 inline uint32_t SinglePattern(float f)
 {
     return BitsOf(f);
-}
-
-inline uint32_t SinglePattern(uint32_t u)
-{
-    return u;
 }
 
 inline uint32_t SinglePattern(double d)
