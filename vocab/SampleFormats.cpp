@@ -10,10 +10,12 @@
 #include <cfenv>
 #endif
 
-// Every conversion is integer work on bit patterns. The only floating-point instructions are
-// conversions of integers of at most 24 significant bits to float or double, which are exact:
-// they never round, raise no exception flag and see no denormal, so neither the rounding mode
-// nor flush-to-zero / denormals-are-zero can change a result.
+// The conversions are integer work on bit patterns. Their floating-point instructions are
+// conversions of integers of at most 24 significant bits to float or double and widenings of
+// normal singles (and zeros) to double, which are exact: they never round, raise no exception
+// flag and see no denormal, so neither the rounding mode nor flush-to-zero /
+// denormals-are-zero can change a result. Int32ToFloat and DoubleToIbm are the exceptions; see
+// NearestRounding.
 //
 // The hot loops are built for x86-64-v4 (AVX-512 with byte, word and doubleword forms), AVX2
 // and the baseline, and the loader picks the best the processor has. AVX2 brings per-lane
@@ -156,16 +158,6 @@ inline uint32_t IbmBitsCommon(uint32_t w, uint32_t& distance)
     const uint32_t normal = ExactFloatBits(static_cast<int32_t>(frac)) + exp4 - (280u << 23);
     distance = Select(frac != 0, exp4 - (39u << 25), 0u);
     return (w & 0x80000000u) | Select(frac != 0, normal, 0u);
-}
-
-inline uint64_t IbmDoubleBitsCommon(uint32_t w, uint32_t& distance)
-{
-    const uint32_t frac = w & 0x00FFFFFFu;
-    const uint32_t exp4 = (w << 1) & 0xFE000000u;
-    const uint64_t normal = BitsOf(static_cast<double>(static_cast<int32_t>(frac)))
-        + (uint64_t{exp4} << 29) - (uint64_t{280} << 52);
-    distance = Select(frac != 0, exp4 - (39u << 25), 0u);
-    return (static_cast<uint64_t>(w & 0x80000000u) << 32) | Select(frac != 0, normal, uint64_t{0});
 }
 
 // Single pattern widened to double pattern; subnormals are normalised through the exact
@@ -316,7 +308,11 @@ template <typename Words> inline void IbmToDoubleBlocks(Words src, double* dst, 
         uint32_t worst = 0;
         for (std::size_t j = 0; j < kBlock; ++j) {
             uint32_t distance;
-            dst[i + j] = DoubleOf(IbmDoubleBitsCommon(src[i + j], distance));
+            const uint32_t bits = IbmBitsCommon(src[i + j], distance);
+            // Other words may give any pattern, a signalling NaN too: they are widened as zeros
+            // and their block is redone.
+            const uint32_t widened = Select(distance <= kIbmCommonDistance, bits, 0u);
+            dst[i + j] = static_cast<double>(FloatOf(widened));
             worst = worst > distance ? worst : distance;
         }
         if (worst > kIbmCommonDistance) {
