@@ -17,12 +17,15 @@
 /// of that name untouched. Every message starts with the path and ": ".
 ///
 /// Samples are given as floats (or doubles) and written in the chosen format:
-/// - 1 (IBM) through FloatToIbm: a float read from an IBM word by IbmToFloat is written back as
-///   the same word for every normalised word of single range (exponent 39 to 96, leading hex
-///   digit not 0, or a zero fraction with exponent 0). Other words do not come back: an
-///   unnormalised word comes back normalised, a zero with a non-zero exponent as a plain zero,
-///   words below single range as subnormals re-encoded (exponent 32 or 33) or zero, and words
-///   above it as the largest IBM magnitude.
+/// - 1 (IBM) through FloatToIbm. A float read from an IBM word by IbmToFloat is written back as
+///   the same word exactly for these words (2,017,460,226 of the 2^32): exponent 33 to 96 with
+///   a leading hex digit of the fraction other than 0 (every normalised word whose value a
+///   single holds); exponent 32 with a fraction that is a non-zero multiple of 8; the zeros
+///   0x00000000 and 0x80000000; and the largest magnitudes 0x7FFFFFFF and 0xFFFFFFFF. Every
+///   other word changes: unnormalised words come back normalised (or in the subnormal form
+///   just named), a zero fraction with a non-zero exponent as a plain signed zero, words of
+///   exponent 0 to 32 otherwise as the subnormal form or zero, words of exponent 97 and up as
+///   the largest magnitude. SegyCopy keeps every word when the format stays.
 /// - 5 and 6 (IEEE): exact.
 /// - integer formats: rounded to nearest (ties to even), saturated to the format's range; NaN
 ///   gives 0.
