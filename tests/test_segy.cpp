@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -110,6 +111,7 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void writerFailureLeavesNoFile();
+    void readsFromSeveralThreads();
 
 private:
     QTemporaryDir dir;
@@ -574,6 +576,45 @@ void TestSegy::writerFailureLeavesNoFile()
     SegyWriter format4(dir.filePath(QStringLiteral("f4.sgy")), obsolete);
     QVERIFY(!format4.Begin(&error));
     QVERIFY(error.contains(QStringLiteral("format 4")));
+}
+
+// Four threads read every trace of one open file at once and get what one thread gets.
+void TestSegy::readsFromSeveralThreads()
+{
+    FileBytes f = Basic(1, 64);
+    f.Put(3503, 2, 0);
+    QByteArray samples;
+    for (int i = 0; i < 64; ++i)
+        samples += Hex("c2640000");
+    for (int t = 0; t < 200; ++t)
+        f.Trace({{189, t}, {115, 64}}, samples, 4);
+    const QString path = Save(dir, QStringLiteral("threads.sgy"), f.bytes);
+    QString error;
+    const auto file = SegyFile::Open(path, &error);
+    QVERIFY2(file, qPrintable(error));
+
+    auto sum = [&file] {
+        double total = 0;
+        std::vector<float> s(64);
+        qint64 inl = 0;
+        for (int pass = 0; pass < 20; ++pass) {
+            for (qint64 t = 0; t < file->TraceCount(); ++t) {
+                file->ReadSamples(t, s.data());
+                file->ReadTraceField(t, *FindSegyTraceField(189), &inl);
+                total += double(s[63]) + double(inl);
+            }
+        }
+        return total;
+    };
+    const double expected = 20 * (200 * -100.0 + 199 * 200 / 2);
+    std::vector<double> results(4);
+    std::vector<std::thread> threads;
+    for (double& r : results)
+        threads.emplace_back([&r, &sum] { r = sum(); });
+    for (std::thread& t : threads)
+        t.join();
+    for (double r : results)
+        QCOMPARE(r, expected);
 }
 
 QTEST_GUILESS_MAIN(TestSegy)
