@@ -10,9 +10,23 @@ set(ORV_FRAME_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/OrvFrame)
 set_target_properties(orv_vocab PROPERTIES EXPORT_NAME Vocab)
 set_target_properties(orv_frame PROPERTIES EXPORT_NAME Frame)
 
-install(TARGETS orv_vocab orv_frame
-  EXPORT OrvFrameTargets
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+# orv_install_component(<component> <target>): the target's library and its own targets file,
+# OrvFrame<component>Targets.cmake, which the config file loads when the component is asked for.
+function(orv_install_component component target)
+  install(TARGETS ${target}
+    EXPORT OrvFrame${component}Targets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+  install(EXPORT OrvFrame${component}Targets
+    NAMESPACE OrvFrame::
+    DESTINATION ${ORV_FRAME_CMAKE_DIR} COMPONENT dev)
+endfunction()
+
+orv_install_component(Vocab orv_vocab)
+orv_install_component(Frame orv_frame)
+if(TARGET orv_segy)
+  set_target_properties(orv_segy PROPERTIES EXPORT_NAME Segy)
+  orv_install_component(Segy orv_segy)
+endif()
 
 # OrvAboutDlg derives from its generated widget tree, so the uic output it
 # includes is public too.
@@ -27,10 +41,6 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/vocab/TextUtils.h
   ${PROJECT_SOURCE_DIR}/vocab/SampleFormats.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvframe COMPONENT dev)
-
-install(EXPORT OrvFrameTargets
-  NAMESPACE OrvFrame::
-  DESTINATION ${ORV_FRAME_CMAKE_DIR} COMPONENT dev)
 
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/OrvFrameConfig.cmake.in
   ${PROJECT_BINARY_DIR}/OrvFrameConfig.cmake

@@ -46,7 +46,9 @@ installed_headers=$(cd "$PREFIX/include/orvframe" && find . -type f | sed 's|^\.
 echo "== exported targets"
 package_dir=$(dirname "$(find "$PREFIX" -name OrvFrameConfig.cmake -print -quit)")
 [ -f "$package_dir/OrvFrameConfigVersion.cmake" ] || fail "no OrvFrameConfigVersion.cmake"
-[ -f "$package_dir/OrvFrameTargets.cmake" ] || fail "no OrvFrameTargets.cmake"
+for component in Vocab Frame; do
+    [ -f "$package_dir/OrvFrame${component}Targets.cmake" ] || fail "no OrvFrame${component}Targets.cmake"
+done
 # Neither the project's warning flags nor paths into the source or build
 # tree may reach a product.
 for leak in orv_build_flags -Wall "$(cd "$SRC/../.." && pwd)" "$(cd "$BUILD" && pwd)"; do
@@ -56,22 +58,46 @@ for leak in orv_build_flags -Wall "$(cd "$SRC/../.." && pwd)" "$(cd "$BUILD" && 
     fi
 done
 
-echo "== configure and build the product"
+echo "== components"
+# components <row> <expected report line or "fails: <text>"> [cmake args...]: configures the
+# project in components/ against the prefix and compares what the package loaded.
+components() {
+    local row=$1 expected=$2
+    shift 2
+    local dir="$WORK/components-$row" status=0
+    "$CMAKE" -S "$SRC/components" -B "$dir" -G "$GENERATOR" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_PREFIX_PATH="$PREFIX" "${compiler_arg[@]}" "$@" >"$dir.log" 2>&1 || status=$?
+    case "$expected" in
+    fails:*)
+        [ "$status" -ne 0 ] || { cat "$dir.log" >&2; fail "components $row: configured, expected to fail"; }
+        grep -qF -- "${expected#fails: }" "$dir.log" ||
+            { cat "$dir.log" >&2; fail "components $row: the failure does not say '${expected#fails: }'"; }
+        ;;
+    *)
+        [ "$status" -eq 0 ] || { cat "$dir.log" >&2; fail "components $row: configure failed"; }
+        local got
+        got=$(sed -n 's/^-- loaded: //p' "$dir.log")
+        [ "$got" = "$expected" ] || fail "components $row: loaded '$got', expected '$expected'"
+        ;;
+    esac
+    echo "$row: ok"
+}
 compiler_arg=()
 [ -n "$CXX_COMPILER" ] && compiler_arg=(-DCMAKE_CXX_COMPILER="$CXX_COMPILER")
-run_logged "$WORK/configure.log" "$CMAKE" -S "$SRC" -B "$WORK/build" -G "$GENERATOR" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$PREFIX" "${compiler_arg[@]}"
-found=$(sed -n 's/^OrvFrame_DIR:PATH=//p' "$WORK/build/CMakeCache.txt")
-case "$found" in
-"$PREFIX"/*) echo "OrvFrame found in $found" ;;
-*) fail "OrvFrame was found in '$found', not in the prefix" ;;
-esac
-run_logged "$WORK/build.log" "$CMAKE" --build "$WORK/build" -j 2
+components all "Vocab Frame | Qt: Core Gui Widgets | optional found: "
+components frame "Vocab Frame | Qt: Core Gui Widgets | optional found: " -DORV_ASK=Frame
+# Qt's Gui and Widgets packages are switched off: were they searched, configuring would fail.
+components vocab "Vocab | Qt: Core | optional found: " -DORV_ASK=Vocab \
+    -DCMAKE_DISABLE_FIND_PACKAGE_Qt5Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt5Widgets=ON
+components segy-optional "Vocab | Qt: Core | optional found: " -DORV_ASK=Vocab -DORV_OPTIONAL=Segy
+components segy "fails: component(s) Segy not installed" -DORV_ASK=Segy
+components unknown "fails: component(s) Widgets not installed" -DORV_ASK=Widgets
 
 echo "== the vocabulary alone"
-"$WORK/build/orv-vocab-probe" || fail "orv-vocab-probe failed"
+run_logged "$WORK/components-vocab-build.log" "$CMAKE" --build "$WORK/components-vocab" -j 2
+"$WORK/components-vocab/orv-vocab-probe" || fail "orv-vocab-probe failed"
 if command -v readelf >/dev/null; then
-    needed=$(readelf -d "$WORK/build/orv-vocab-probe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | xargs)
+    needed=$(readelf -d "$WORK/components-vocab/orv-vocab-probe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | xargs)
     echo "orv-vocab-probe needs: $needed"
     case " $needed " in
     *libQt5Core*) ;;
@@ -81,6 +107,16 @@ if command -v readelf >/dev/null; then
     *libQt5Gui* | *libQt5Widgets*) fail "OrvFrame::Vocab brought more than Qt Core" ;;
     esac
 fi
+
+echo "== configure and build the product"
+run_logged "$WORK/configure.log" "$CMAKE" -S "$SRC" -B "$WORK/build" -G "$GENERATOR" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$PREFIX" "${compiler_arg[@]}"
+found=$(sed -n 's/^OrvFrame_DIR:PATH=//p' "$WORK/build/CMakeCache.txt")
+case "$found" in
+"$PREFIX"/*) echo "OrvFrame found in $found" ;;
+*) fail "OrvFrame was found in '$found', not in the prefix" ;;
+esac
+run_logged "$WORK/build.log" "$CMAKE" --build "$WORK/build" -j 2
 
 echo "== run the product"
 mkdir -p "$WORK/run"

@@ -102,7 +102,8 @@ for header in OrvApp.h OrvConsole.h AppConsole.h OrvAboutDlg.h ui_OrvAboutDlgUi.
     has "$DEV_DEB" "/usr/include/orvframe/$header" -rw-r--r--
 done
 for name in liborvframe.a liborvvocab.a cmake/OrvFrame/OrvFrameConfig.cmake \
-    cmake/OrvFrame/OrvFrameConfigVersion.cmake cmake/OrvFrame/OrvFrameTargets.cmake; do
+    cmake/OrvFrame/OrvFrameConfigVersion.cmake cmake/OrvFrame/OrvFrameVocabTargets.cmake \
+    cmake/OrvFrame/OrvFrameFrameTargets.cmake; do
     grep -qE "^/usr/lib/([^/]+/)?$name$" <<<"$dev_list" || fail "orv-frame-dev lacks $name"
 done
 unexpected=$(grep -E '^/usr/(bin|share)(/|$)|/Zk[^/]*\.h$|/ui_Zk' <<<"$dev_list" || true)
