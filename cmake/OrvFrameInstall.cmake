@@ -28,18 +28,20 @@ if(TARGET orv_segy)
   orv_install_component(Segy orv_segy)
 endif()
 
-# OrvAboutDlg derives from its generated widget tree, so the uic output it
-# includes is public too.
-install(FILES
+# The public headers; the API reference is made from the same list.
+set(ORV_FRAME_PUBLIC_HEADERS
   ${PROJECT_SOURCE_DIR}/app/OrvApp.h
   ${PROJECT_SOURCE_DIR}/console/OrvConsole.h
   ${PROJECT_SOURCE_DIR}/console/AppConsole.h
   ${PROJECT_SOURCE_DIR}/ui/OrvAboutDlg.h
-  ${PROJECT_BINARY_DIR}/orv_frame_autogen/include/ui_OrvAboutDlgUi.h
   ${PROJECT_SOURCE_DIR}/vocab/TraceHeaderNames.h
   ${PROJECT_SOURCE_DIR}/vocab/CalendarChoices.h
   ${PROJECT_SOURCE_DIR}/vocab/TextUtils.h
-  ${PROJECT_SOURCE_DIR}/vocab/SampleFormats.h
+  ${PROJECT_SOURCE_DIR}/vocab/SampleFormats.h)
+# OrvAboutDlg derives from its generated widget tree, so the uic output it
+# includes is public too.
+install(FILES ${ORV_FRAME_PUBLIC_HEADERS}
+  ${PROJECT_BINARY_DIR}/orv_frame_autogen/include/ui_OrvAboutDlgUi.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvframe COMPONENT dev)
 
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/OrvFrameConfig.cmake.in

@@ -134,13 +134,15 @@ for name in liborvframe.a liborvvocab.a cmake/OrvFrame/OrvFrameConfig.cmake \
 done
 has "$DEV_DEB" /usr/share/doc/orv-frame-dev/copyright -rw-r--r--
 has "$DEV_DEB" /usr/share/doc/orv-frame-dev/changelog.gz -rw-r--r--
+has "$DEV_DEB" /usr/share/doc/orv-frame-dev/html/index.html -rw-r--r--
+has "$DEV_DEB" /usr/share/doc/orv-frame-dev/guide.md -rw-r--r--
 # Libraries in Debian's multiarch folder.
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 for name in liborvframe.a liborvvocab.a cmake/OrvFrame/OrvFrameConfig.cmake; do
     grep -qxF "/usr/lib/$multiarch/$name" <<<"$dev_list" || fail "orv-frame-dev lacks /usr/lib/$multiarch/$name"
 done
 unexpected=$(grep -E '^/usr/(bin|share)(/|$)|/Zk[^/]*\.h$|/ui_Zk' <<<"$dev_list" |
-    grep -vE '^/usr/share(/doc(/orv-frame-dev(/.*)?)?)?$' || true)
+    grep -vE '^/usr/share(/doc(/orv-frame-dev(/.*)?)?|/doc-base(/orv-frame-dev)?)?$' || true)
 [ -z "$unexpected" ] || fail "orv-frame-dev carries: $unexpected"
 
 # lintian on every package built: any error or warning fails, information
