@@ -117,6 +117,10 @@ case "$found" in
 *) fail "OrvFrame was found in '$found', not in the prefix" ;;
 esac
 run_logged "$WORK/build.log" "$CMAKE" --build "$WORK/build" -j 2
+if grep -q 'warning:' "$WORK/build.log"; then
+    cat "$WORK/build.log" >&2
+    fail "the product compiles with warnings (-Wall -Wextra -Wpedantic)"
+fi
 
 echo "== run the product"
 mkdir -p "$WORK/run"
@@ -135,11 +139,17 @@ fi
 # console file named after the given file with its extension replaced.
 cat >"$WORK/run/expected.txt" <<END
 ORV Probe 1.2.3 started
+  * Debug:   debug level 2
 ibm 0x41100000 -> 1
 ibm 0xC2640000 -> -100
 ebcdic C8 85 93 93 96 -> Hello
 month 12 -> December
 about dialog has its OK button
+progress: Checking traces: 2500 traces, 2500 updates, last 2500, cleared 1
+worker: trace 1000 of 2000
+worker: trace 2000 of 2000
+  * Debug:   worker: done
+progress from the worker: Worker traces: 2000 traces, 2 updates, last 2000, cleared 1
 console file $WORK/run/probe.console
 all checks passed
 END
