@@ -84,13 +84,21 @@ components() {
 }
 compiler_arg=()
 [ -n "$CXX_COMPILER" ] && compiler_arg=(-DCMAKE_CXX_COMPILER="$CXX_COMPILER")
-components all "Vocab Frame | Qt: Core Gui Widgets | optional found: "
+# Qt's Gui and Widgets packages switched off: were they searched, configuring would fail.
+no_widgets=(-DCMAKE_DISABLE_FIND_PACKAGE_Qt5Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt5Widgets=ON)
+# The SEG-Y library is a component only where it was built and installed.
+if [ -f "$package_dir/OrvFrameSegyTargets.cmake" ]; then
+    components all "Vocab Frame Segy | Qt: Core Gui Widgets | optional found: "
+    components segy "Vocab Segy | Qt: Core | optional found: " -DORV_ASK=Segy "${no_widgets[@]}"
+    components segy-optional "Vocab Segy | Qt: Core | optional found: Segy" -DORV_ASK=Vocab \
+        -DORV_OPTIONAL=Segy "${no_widgets[@]}"
+else
+    components all "Vocab Frame | Qt: Core Gui Widgets | optional found: "
+    components segy "fails: component(s) Segy not installed" -DORV_ASK=Segy
+    components segy-optional "Vocab | Qt: Core | optional found: " -DORV_ASK=Vocab -DORV_OPTIONAL=Segy
+fi
 components frame "Vocab Frame | Qt: Core Gui Widgets | optional found: " -DORV_ASK=Frame
-# Qt's Gui and Widgets packages are switched off: were they searched, configuring would fail.
-components vocab "Vocab | Qt: Core | optional found: " -DORV_ASK=Vocab \
-    -DCMAKE_DISABLE_FIND_PACKAGE_Qt5Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt5Widgets=ON
-components segy-optional "Vocab | Qt: Core | optional found: " -DORV_ASK=Vocab -DORV_OPTIONAL=Segy
-components segy "fails: component(s) Segy not installed" -DORV_ASK=Segy
+components vocab "Vocab | Qt: Core | optional found: " -DORV_ASK=Vocab "${no_widgets[@]}"
 components unknown "fails: component(s) Widgets not installed" -DORV_ASK=Widgets
 
 echo "== the vocabulary alone"
