@@ -55,3 +55,17 @@ install(FILES
   ${PROJECT_BINARY_DIR}/OrvFrameConfig.cmake
   ${PROJECT_BINARY_DIR}/OrvFrameConfigVersion.cmake
   DESTINATION ${ORV_FRAME_CMAKE_DIR} COMPONENT dev)
+
+# The developer's guide's fuller example: the product that the package_consumer
+# test builds against the installed frame.
+install(FILES
+  ${PROJECT_SOURCE_DIR}/tests/consumer/CMakeLists.txt
+  ${PROJECT_SOURCE_DIR}/tests/consumer/main.cpp
+  ${PROJECT_SOURCE_DIR}/tests/consumer/ProbeApp.h
+  ${PROJECT_SOURCE_DIR}/tests/consumer/ProbeApp.cpp
+  ${PROJECT_SOURCE_DIR}/tests/consumer/ProbeChecks.h
+  ${PROJECT_SOURCE_DIR}/tests/consumer/ProbeChecks.cpp
+  ${PROJECT_SOURCE_DIR}/tests/consumer/ProbeWorker.h
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/orv-frame-dev/examples COMPONENT dev)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/tests/consumer/components
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/orv-frame-dev/examples COMPONENT dev)

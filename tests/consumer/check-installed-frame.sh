@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs a build of the frame into a fresh prefix, then configures, builds
-# and runs the product in this folder against that prefix alone. Fails when
-# the installed package lacks a header, a library or a dependency, carries
-# what is not public, or when the product's checks or output are wrong.
+# and runs against that prefix alone: the product in this folder, products
+# that ask for single components, and the first product of the developer's
+# guide, taken from the guide's own code blocks. Fails when the installed
+# package lacks a header, a library or a dependency, carries what is not
+# public, or when a product warns, fails or prints what it should not.
 #
 # check-installed-frame.sh <build dir> <work dir> [cmake] [generator] [c++ compiler]
 set -euo pipefail
@@ -129,6 +131,42 @@ if grep -q 'warning:' "$WORK/build.log"; then
     cat "$WORK/build.log" >&2
     fail "the product compiles with warnings (-Wall -Wextra -Wpedantic)"
 fi
+
+echo "== the guide's first product"
+# Every code block of the guide whose first line is a file name comment
+# ("// MyApp.h", "# CMakeLists.txt") becomes that file.
+GUIDE="$SRC/../../doc/guide.md"
+FIRST="$WORK/first"
+mkdir -p "$FIRST/src" "$FIRST/run"
+awk -v dir="$FIRST/src" '
+    /^```/ && out != "" { close(out); out = ""; inblock = 0; next }
+    /^```/ { inblock = !inblock; first = 1; next }
+    inblock && first {
+        first = 0
+        if (match($0, /^(\/\/|#) [A-Za-z]+(\.h|\.cpp|\.txt)$/)) { out = dir "/" substr($0, index($0, " ") + 1) }
+    }
+    out != "" { print > out }
+' "$GUIDE"
+first_files=$(cd "$FIRST/src" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs)
+[ "$first_files" = "CMakeLists.txt MyApp.cpp MyApp.h main.cpp" ] ||
+    fail "the guide's first product has the files '$first_files'"
+run_logged "$FIRST/configure.log" "$CMAKE" -S "$FIRST/src" -B "$FIRST/build" -G "$GENERATOR" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$PREFIX" "${compiler_arg[@]}"
+run_logged "$FIRST/build.log" "$CMAKE" --build "$FIRST/build" -j 2
+if grep -q 'warning:' "$FIRST/build.log"; then
+    cat "$FIRST/build.log" >&2
+    fail "the guide's first product compiles with warnings"
+fi
+# It runs until its window closes: still running after a few seconds, it is
+# stopped, and its console file shows that it started.
+status=0
+QT_QPA_PLATFORM=offscreen QT_QPA_PLATFORMTHEME='' XDG_CONFIG_HOME="$FIRST/config" \
+    timeout 5 "$FIRST/build/my-product" "$FIRST/run/session.log" >"$FIRST/run/output.txt" 2>&1 ||
+    status=$?
+[ "$status" -eq 124 ] || { cat "$FIRST/run/output.txt" >&2; fail "my-product ended with status $status before it was stopped"; }
+[ "$(cat "$FIRST/run/session.console" 2>/dev/null)" = "My Product 1.0.0 started" ] ||
+    fail "my-product's console file is '$(cat "$FIRST/run/session.console" 2>/dev/null)'"
+echo "my-product ran until stopped; console file: $(cat "$FIRST/run/session.console")"
 
 echo "== run the product"
 mkdir -p "$WORK/run"

@@ -136,6 +136,7 @@ has "$DEV_DEB" /usr/share/doc/orv-frame-dev/copyright -rw-r--r--
 has "$DEV_DEB" /usr/share/doc/orv-frame-dev/changelog.gz -rw-r--r--
 has "$DEV_DEB" /usr/share/doc/orv-frame-dev/html/index.html -rw-r--r--
 has "$DEV_DEB" /usr/share/doc/orv-frame-dev/guide.md -rw-r--r--
+has "$DEV_DEB" /usr/share/doc/orv-frame-dev/examples/main.cpp -rw-r--r--
 # Libraries in Debian's multiarch folder.
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 for name in liborvframe.a liborvvocab.a cmake/OrvFrame/OrvFrameConfig.cmake; do
