@@ -51,9 +51,10 @@ package_dir=$(dirname "$(find "$PREFIX" -name OrvFrameConfig.cmake -print -quit)
 for component in Vocab Frame; do
     [ -f "$package_dir/OrvFrame${component}Targets.cmake" ] || fail "no OrvFrame${component}Targets.cmake"
 done
-# Neither the project's warning flags nor paths into the source or build
-# tree may reach a product.
-for leak in orv_build_flags -Wall "$(cd "$SRC/../.." && pwd)" "$(cd "$BUILD" && pwd)"; do
+# Neither the project's warning and hardening flags nor paths into the
+# source or build tree may reach a product.
+for leak in orv_build_flags -Wall -fstack-protector _FORTIFY_SOURCE relro -pie \
+    "$(cd "$SRC/../.." && pwd)" "$(cd "$BUILD" && pwd)"; do
     if grep -rqF -- "$leak" "$package_dir"; then
         grep -rnF -- "$leak" "$package_dir" >&2
         fail "the installed CMake package mentions $leak"
