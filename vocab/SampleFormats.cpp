@@ -254,6 +254,9 @@ inline uint32_t ScaledBits(uint32_t sign, uint32_t magnitude, int32_t scale)
 // the exact path otherwise; both vectorise. In place, a common block is first built aside, since
 // the exact path must still find the block's source.
 constexpr std::size_t kBlock = 64;
+// The float to IBM loops run longer blocks: the check of a block costs them more, relative to
+// the conversion, than it costs the IBM to float loops.
+constexpr std::size_t kFloatBlock = 256;
 
 // Words in host order, or in file order at any alignment.
 struct HostWords {
@@ -356,21 +359,21 @@ struct BigEndianWordsOut {
     void Put(std::size_t i, uint32_t w) const { StoreBigEndian32(p + 4 * i, w); }
 };
 
-// kBlock values to IBM words: the common path's words through `common`, then, when a value of
+// kFloatBlock values to IBM words: the common path's words through `common`, then, when a value of
 // the block is not common, every word again by the exact path through `exact`. Returns whether
 // the exact path ran.
 template <typename In, typename Out>
 inline bool FloatToIbmBlock(const In* src, const Out& common, const Out& exact)
 {
     uint32_t worst = 0;
-    for (std::size_t j = 0; j < kBlock; ++j) {
+    for (std::size_t j = 0; j < kFloatBlock; ++j) {
         uint32_t distance;
         common.Put(j, IbmFromFloatBitsCommon(SinglePattern(src[j]), distance));
         worst = worst > distance ? worst : distance;
     }
     if (worst < 0x7F000000u)
         return false;
-    for (std::size_t j = 0; j < kBlock; ++j)
+    for (std::size_t j = 0; j < kFloatBlock; ++j)
         exact.Put(j, IbmFromFloatBits(SinglePattern(src[j])));
     return true;
 }
@@ -379,9 +382,9 @@ inline bool FloatToIbmBlock(const In* src, const Out& common, const Out& exact)
 ORV_HOT_LOOP void FloatToIbmLoop(const float* src, uint32_t* dst, std::size_t n)
 {
     const bool inPlace = static_cast<const void*>(src) == static_cast<const void*>(dst);
-    uint32_t aside[kBlock];
+    uint32_t aside[kFloatBlock];
     std::size_t i = 0;
-    for (; i + kBlock <= n; i += kBlock) {
+    for (; i + kFloatBlock <= n; i += kFloatBlock) {
         const HostWordsOut out{dst + i};
         if (!FloatToIbmBlock(src + i, inPlace ? HostWordsOut{aside} : out, out) && inPlace)
             std::memcpy(dst + i, aside, sizeof aside);
@@ -393,7 +396,7 @@ ORV_HOT_LOOP void FloatToIbmLoop(const float* src, uint32_t* dst, std::size_t n)
 ORV_HOT_LOOP void FloatToIbmBigEndianLoop(const float* src, unsigned char* dst, std::size_t n)
 {
     std::size_t i = 0;
-    for (; i + kBlock <= n; i += kBlock) {
+    for (; i + kFloatBlock <= n; i += kFloatBlock) {
         const BigEndianWordsOut out{dst + 4 * i};
         FloatToIbmBlock(src + i, out, out);
     }
@@ -405,7 +408,7 @@ ORV_HOT_LOOP void FloatToIbmBigEndianLoop(const float* src, unsigned char* dst, 
 ORV_HOT_LOOP void DoubleToIbmLoop(const double* src, uint32_t* dst, std::size_t n)
 {
     std::size_t i = 0;
-    for (; i + kBlock <= n; i += kBlock) {
+    for (; i + kFloatBlock <= n; i += kFloatBlock) {
         const HostWordsOut out{dst + i};
         FloatToIbmBlock(src + i, out, out);
     }
