@@ -14,8 +14,8 @@
 // conversions of integers of at most 24 significant bits to float or double and widenings of
 // normal singles (and zeros) to double, which are exact: they never round, raise no exception
 // flag and see no denormal, so neither the rounding mode nor flush-to-zero /
-// denormals-are-zero can change a result. Int32ToFloat and DoubleToIbm are the exceptions; see
-// NearestRounding.
+// denormals-are-zero can change a result. Int32ToFloat, its file-order relative and DoubleToIbm
+// are the exceptions; see NearestRounding.
 //
 // The hot loops are built for x86-64-v4 (AVX-512 with byte, word and doubleword forms), AVX2
 // and the baseline, and the loader picks the best the processor has. AVX2 brings per-lane
@@ -31,7 +31,7 @@
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(ORV_NO_CLONES)
 #define ORV_HOT_LOOP __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
-#define ORV_HOT_LOOP
+#define ORV_HOT_LOOP __attribute__((noinline))
 #endif
 
 namespace {
@@ -202,11 +202,12 @@ inline uint32_t IbmFromFloatBitsCommon(uint32_t f, uint32_t& distance)
     return (f & 0x80000000u) | Select(magnitude != 0, normal, 0u);
 }
 
-// The processor's own conversions round as its control word says. Int32ToFloat and
-// DoubleToIbm round through them under a control word set for the call: nearest with ties to
-// even, every exception masked, no flush to zero, denormal inputs as they are. The caller's
-// control word and exception flags are put back exactly afterwards. The loops run in functions
-// of their own (the clones), so no conversion is moved across the switch.
+// The processor's own conversions round as its control word says. Int32ToFloat,
+// Int32BigEndianToFloat and DoubleToIbm round through them under a control word set for the
+// call: nearest with ties to even, every exception masked, no flush to zero, denormal inputs as
+// they are. The caller's control word and exception flags are put back exactly afterwards. The
+// loops run in functions of their own (ORV_HOT_LOOP: clones, or never inlined), so no
+// conversion is moved across the switch.
 class NearestRounding {
 public:
     NearestRounding()
