@@ -14,8 +14,8 @@
 // conversions of integers of at most 24 significant bits to float or double and widenings of
 // normal singles (and zeros) to double, which are exact: they never round, raise no exception
 // flag and see no denormal, so neither the rounding mode nor flush-to-zero /
-// denormals-are-zero can change a result. Int32ToFloat and DoubleToIbm are the exceptions; see
-// NearestRounding.
+// denormals-are-zero can change a result. Int32ToFloat, its file-order relative and DoubleToIbm
+// are the exceptions; see NearestRounding.
 //
 // The hot loops are built for x86-64-v4 (AVX-512 with byte, word and doubleword forms), AVX2
 // and the baseline, and the loader picks the best the processor has. AVX2 brings per-lane
@@ -31,7 +31,7 @@
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(ORV_NO_CLONES)
 #define ORV_HOT_LOOP __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
-#define ORV_HOT_LOOP
+#define ORV_HOT_LOOP __attribute__((noinline))
 #endif
 
 namespace {
@@ -202,11 +202,12 @@ inline uint32_t IbmFromFloatBitsCommon(uint32_t f, uint32_t& distance)
     return (f & 0x80000000u) | Select(magnitude != 0, normal, 0u);
 }
 
-// The processor's own conversions round as its control word says. Int32ToFloat and
-// DoubleToIbm round through them under a control word set for the call: nearest with ties to
-// even, every exception masked, no flush to zero, denormal inputs as they are. The caller's
-// control word and exception flags are put back exactly afterwards. The loops run in functions
-// of their own (the clones), so no conversion is moved across the switch.
+// The processor's own conversions round as its control word says. Int32ToFloat,
+// Int32BigEndianToFloat and DoubleToIbm round through them under a control word set for the
+// call: nearest with ties to even, every exception masked, no flush to zero, denormal inputs as
+// they are. The caller's control word and exception flags are put back exactly afterwards. The
+// loops run in functions of their own (ORV_HOT_LOOP: clones, or never inlined), so no
+// conversion is moved across the switch.
 class NearestRounding {
 public:
     NearestRounding()
@@ -254,6 +255,9 @@ inline uint32_t ScaledBits(uint32_t sign, uint32_t magnitude, int32_t scale)
 // the exact path otherwise; both vectorise. In place, a common block is first built aside, since
 // the exact path must still find the block's source.
 constexpr std::size_t kBlock = 64;
+// The float to IBM loops run longer blocks: the check of a block costs them more, relative to
+// the conversion, than it costs the IBM to float loops.
+constexpr std::size_t kFloatBlock = 256;
 
 // Words in host order, or in file order at any alignment.
 struct HostWords {
@@ -356,21 +360,21 @@ struct BigEndianWordsOut {
     void Put(std::size_t i, uint32_t w) const { StoreBigEndian32(p + 4 * i, w); }
 };
 
-// kBlock values to IBM words: the common path's words through `common`, then, when a value of
+// kFloatBlock values to IBM words: the common path's words through `common`, then, when a value of
 // the block is not common, every word again by the exact path through `exact`. Returns whether
 // the exact path ran.
 template <typename In, typename Out>
 inline bool FloatToIbmBlock(const In* src, const Out& common, const Out& exact)
 {
     uint32_t worst = 0;
-    for (std::size_t j = 0; j < kBlock; ++j) {
+    for (std::size_t j = 0; j < kFloatBlock; ++j) {
         uint32_t distance;
         common.Put(j, IbmFromFloatBitsCommon(SinglePattern(src[j]), distance));
         worst = worst > distance ? worst : distance;
     }
     if (worst < 0x7F000000u)
         return false;
-    for (std::size_t j = 0; j < kBlock; ++j)
+    for (std::size_t j = 0; j < kFloatBlock; ++j)
         exact.Put(j, IbmFromFloatBits(SinglePattern(src[j])));
     return true;
 }
@@ -379,9 +383,9 @@ inline bool FloatToIbmBlock(const In* src, const Out& common, const Out& exact)
 ORV_HOT_LOOP void FloatToIbmLoop(const float* src, uint32_t* dst, std::size_t n)
 {
     const bool inPlace = static_cast<const void*>(src) == static_cast<const void*>(dst);
-    uint32_t aside[kBlock];
+    uint32_t aside[kFloatBlock];
     std::size_t i = 0;
-    for (; i + kBlock <= n; i += kBlock) {
+    for (; i + kFloatBlock <= n; i += kFloatBlock) {
         const HostWordsOut out{dst + i};
         if (!FloatToIbmBlock(src + i, inPlace ? HostWordsOut{aside} : out, out) && inPlace)
             std::memcpy(dst + i, aside, sizeof aside);
@@ -393,7 +397,7 @@ ORV_HOT_LOOP void FloatToIbmLoop(const float* src, uint32_t* dst, std::size_t n)
 ORV_HOT_LOOP void FloatToIbmBigEndianLoop(const float* src, unsigned char* dst, std::size_t n)
 {
     std::size_t i = 0;
-    for (; i + kBlock <= n; i += kBlock) {
+    for (; i + kFloatBlock <= n; i += kFloatBlock) {
         const BigEndianWordsOut out{dst + 4 * i};
         FloatToIbmBlock(src + i, out, out);
     }
@@ -405,7 +409,7 @@ ORV_HOT_LOOP void FloatToIbmBigEndianLoop(const float* src, unsigned char* dst, 
 ORV_HOT_LOOP void DoubleToIbmLoop(const double* src, uint32_t* dst, std::size_t n)
 {
     std::size_t i = 0;
-    for (; i + kBlock <= n; i += kBlock) {
+    for (; i + kFloatBlock <= n; i += kFloatBlock) {
         const HostWordsOut out{dst + i};
         FloatToIbmBlock(src + i, out, out);
     }

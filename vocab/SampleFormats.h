@@ -15,6 +15,7 @@
 ///
 /// Routines named BigEndian read or write file-order (big-endian) bytes at any alignment, in one
 /// pass: each gives the same result as its host-order relative applied to the byte-swapped words.
+/// Their host-order side (float, double) is aligned as its type requires, as everywhere else.
 ///
 /// An IBM single-precision word, held in host order as a 32-bit unsigned integer, is
 ///   bit 31 sign | bits 24-30 exponent E, excess 64 | bits 0-23 fraction F
@@ -23,8 +24,8 @@
 ///
 /// The IBM and packed-exponent conversions, the integer conversions and Decode20Bit give the
 /// same bits under any rounding mode and with flush-to-zero or denormals-are-zero switched on,
-/// and they leave the floating-point environment (modes and exception flags) as they found it. ApplyScalar and RemoveScalar are plain single-precision
-/// arithmetic and follow the environment.
+/// and they leave the floating-point environment (modes and exception flags) as they found it.
+/// ApplyScalar and RemoveScalar are plain single-precision arithmetic and follow the environment.
 
 /// dst[i] = src[i] as float (always exact).
 void Int16ToFloat(const int16_t* src, float* dst, int count);
@@ -117,8 +118,8 @@ void SwapBytes(void* p, int size);
 /// SwapBytes(p, 2).
 void Swap16(void* p);
 
-/// Copies count elements of 2 bytes from src to dst, reversing the byte order of each. Any
-/// alignment; src and dst may be the very same array (in place).
+/// Copies count elements of 2 bytes from src to dst, reversing the byte order of each.
+/// Any alignment; src and dst may be the very same array (in place).
 void SwapArray16(const void* src, void* dst, int count);
 
 /// As SwapArray16, for elements of 4 bytes.
