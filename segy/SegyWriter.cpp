@@ -74,6 +74,16 @@ struct SegyWriter::Data {
     bool WriteHeaders(int firstCount, QString* error);
     unsigned char* AppendTrace(
         const SegyTraceHeader& header, int count, const QByteArray& additional, QString* error);
+    template <typename Sample>
+    bool WriteSamples(const SegyTraceHeader& header, const Sample* samples, int count,
+        QString* error, const QByteArray& additional)
+    {
+        unsigned char* dst = AppendTrace(header, count, additional, error);
+        if (!dst)
+            return false;
+        EncodeSegySamples(samples, format->code, little, dst, count);
+        return buffer.size() < kFlushBytes || Flush(error);
+    }
 };
 
 bool SegyWriter::Data::Flush(QString* error)
@@ -280,21 +290,13 @@ bool SegyWriter::Begin(QString* error)
 bool SegyWriter::WriteTrace(const SegyTraceHeader& header, const float* samples, int count,
     QString* error, const QByteArray& additional)
 {
-    unsigned char* dst = d->AppendTrace(header, count, additional, error);
-    if (!dst)
-        return false;
-    EncodeSegySamples(samples, d->format->code, d->little, dst, count);
-    return d->buffer.size() < kFlushBytes || d->Flush(error);
+    return d->WriteSamples(header, samples, count, error, additional);
 }
 
 bool SegyWriter::WriteTrace(const SegyTraceHeader& header, const double* samples, int count,
     QString* error, const QByteArray& additional)
 {
-    unsigned char* dst = d->AppendTrace(header, count, additional, error);
-    if (!dst)
-        return false;
-    EncodeSegySamples(samples, d->format->code, d->little, dst, count);
-    return d->buffer.size() < kFlushBytes || d->Flush(error);
+    return d->WriteSamples(header, samples, count, error, additional);
 }
 
 bool SegyWriter::WriteRawTrace(const SegyTraceHeader& header, const unsigned char* sampleBytes,
