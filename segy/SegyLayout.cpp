@@ -235,15 +235,15 @@ const SegyField* FindSegyTraceField(const QString& name)
     return ByName(kTraceFields, name);
 }
 
-bool ParseSegyTraceField(const QString& spec, SegyField* field)
+bool ParseSegyTraceField(const QString& text, SegyField* field)
 {
-    if (const SegyField* named = FindSegyTraceField(spec)) {
+    if (const SegyField* named = FindSegyTraceField(text)) {
         *field = *named;
         return true;
     }
-    const int colon = spec.indexOf(QLatin1Char(':'));
+    const int colon = text.indexOf(QLatin1Char(':'));
     bool ok = false;
-    const int byte = spec.left(colon).toInt(&ok);
+    const int byte = text.left(colon).toInt(&ok);
     if (!ok)
         return false;
     if (colon < 0) {
@@ -252,7 +252,7 @@ bool ParseSegyTraceField(const QString& spec, SegyField* field)
             *field = *at;
         return at != nullptr;
     }
-    QString widthText = spec.mid(colon + 1);
+    QString widthText = text.mid(colon + 1);
     const bool isUnsigned = widthText.endsWith(QLatin1Char('u'));
     if (isUnsigned)
         widthText.chop(1);

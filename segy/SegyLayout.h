@@ -53,12 +53,12 @@ const SegyField* FindSegyTraceField(int byte);
 /// The trace header field named `name`, or nullptr.
 const SegyField* FindSegyTraceField(const QString& name);
 
-/// The trace header field named by `spec`: a field name, or a byte position (`189`) that starts
+/// The trace header field named by `text`: a field name, or a byte position (`189`) that starts
 /// a field of the table, or `BYTE:WIDTH` with WIDTH 1, 2, 4 or 8 for any other two's complement
 /// field inside the 240 bytes (`BYTE:WIDTHu` for unsigned). Returns false and leaves `field`
-/// alone when `spec` names no field; a made-up field's name and title point to static storage
+/// alone when `text` names no field; a made-up field's name and title point to static storage
 /// ("custom").
-bool ParseSegyTraceField(const QString& spec, SegyField* field);
+bool ParseSegyTraceField(const QString& text, SegyField* field);
 
 /// One data sample format.
 struct SegyFormat {

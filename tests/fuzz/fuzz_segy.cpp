@@ -125,9 +125,9 @@ void Exercise(const SegyFile& file, bool copy)
         file.ReadTraceHeader(t, &header);
         file.RawAdditionalTraceHeaders(t);
     }
-    for (const char* spec : {"inline", "115", "233:8", "237:4u", "1:1"}) {
+    for (const char* name : {"inline", "115", "233:8", "237:4u", "1:1"}) {
         SegyField field;
-        if (!ParseSegyTraceField(QString::fromLatin1(spec), &field))
+        if (!ParseSegyTraceField(QString::fromLatin1(name), &field))
             continue;
         std::vector<int32_t> column(static_cast<std::size_t>(traces));
         std::vector<qint64> wide(static_cast<std::size_t>(traces));
