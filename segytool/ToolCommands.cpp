@@ -333,10 +333,9 @@ bool ParseColumns(const QCommandLineParser& parser, QVector<Column>* columns)
                 QStringLiteral("unknown trace header field '%1'").arg(spec));
             return false;
         }
-        // A field of the table goes by its name; a made-up one by what was typed.
-        const SegyField* known = FindSegyTraceField(field.byte);
-        const bool inTable = known && known->width == field.width && known->type == field.type;
-        columns->append({field, inTable ? QByteArray(known->name) : spec.toUtf8()});
+        // A field of the table goes by its name, BYTE:WIDTH by what was typed.
+        const bool typed = spec.contains(QLatin1Char(':'));
+        columns->append({field, typed ? spec.toUtf8() : QByteArray(field.name)});
     }
     return true;
 }
