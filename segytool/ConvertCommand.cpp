@@ -169,8 +169,7 @@ int RunConvert(const QCommandLineParser& parser, const QStringList& arguments)
         ReportError(error);
         return kExitFailed;
     }
-    for (const QString& warning : in->Warnings())
-        ReportError(QStringLiteral("warning: ") + warning);
+    ReportWarnings(*in);
 
     SegyWriteOptions options;
     options.format = format ? format->code : in->Format().code;

@@ -29,18 +29,9 @@ std::unique_ptr<SegyFile> OpenFile(const QString& path, bool reportWarnings)
         ReportError(error);
         return nullptr;
     }
-    if (reportWarnings) {
-        for (const QString& warning : file->Warnings())
-            ReportError(QStringLiteral("warning: ") + warning);
-    }
+    if (reportWarnings)
+        ReportWarnings(*file);
     return file;
-}
-
-// The library's messages start with the path; where the path is shown already, it is dropped.
-QString WithoutPath(const QString& message, const QString& path)
-{
-    const QString prefix = path + QStringLiteral(": ");
-    return message.startsWith(prefix) ? message.mid(prefix.size()) : message;
 }
 
 const char* ByteOrderName(SegyByteOrder order)
@@ -511,6 +502,20 @@ const ToolCommand kCommands[] = {
 };
 
 } // namespace
+
+QString WithoutPath(const QString& message, const QString& path)
+{
+    const QString prefix = path + QStringLiteral(": ");
+    return message.startsWith(prefix) ? message.mid(prefix.size()) : message;
+}
+
+void ReportWarnings(const SegyFile& file)
+{
+    for (const QString& warning : file.Warnings()) {
+        ReportError(file.FileName() + QStringLiteral(": warning: ")
+            + WithoutPath(warning, file.FileName()));
+    }
+}
 
 const ToolCommand* ToolCommands(int* count)
 {

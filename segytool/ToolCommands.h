@@ -7,6 +7,7 @@
 
 class QCommandLineParser;
 class QString;
+class SegyFile;
 
 /// Exit statuses of the tool.
 enum ToolExit {
@@ -37,6 +38,12 @@ const ToolCommand* FindToolCommand(const QString& name);
 /// Reports a usage error of `command` (or of the tool when nullptr) with a hint to its help;
 /// returns kExitUsage.
 int ReportUsageError(const ToolCommand* command, const QString& message);
+
+/// `message` without the "PATH: " the library's messages start with.
+QString WithoutPath(const QString& message, const QString& path);
+
+/// Reports each warning of `file` on standard error as "orv-segy: PATH: warning: ...".
+void ReportWarnings(const SegyFile& file);
 
 /// The convert command's work (ConvertCommand.cpp).
 QList<QCommandLineOption> ConvertOptions();
