@@ -394,8 +394,8 @@ int RunHeaders(const QCommandLineParser& parser, const QStringList& files)
 
     // A table's columns are as wide as their widest value: a first pass finds it.
     QVector<int> widths;
-    widths.append(std::max(
-        5, int(QByteArray::number(std::max(range.At(0), range.At(range.count - 1))).size())));
+    const qint64 lastTrace = range.count > 0 ? std::max(range.At(0), range.At(range.count - 1)) : 0;
+    widths.append(std::max(5, int(QByteArray::number(lastTrace).size())));
     for (const Column& column : columns)
         widths.append(column.title.size());
     for (qint64 first = 0; !csv && first < range.count; first += kChunkTraces) {
@@ -435,9 +435,10 @@ int RunHeaders(const QCommandLineParser& parser, const QStringList& files)
             }
             for (int c = 0; c < columns.size(); ++c) {
                 const qint64 value = values[size_t(c * count + i)];
-                Out().Put(separator);
-                if (!csv)
-                    Out().PutSpaces(widths[c + 1] - DecimalWidth(columns[c].field, value));
+                if (csv)
+                    Out().Put(',');
+                else
+                    Out().PutSpaces(2 + widths[c + 1] - DecimalWidth(columns[c].field, value));
                 PutFieldValue(columns[c].field, value);
             }
             Out().Put('\n');
