@@ -37,6 +37,7 @@ struct Inputs {
     std::vector<double> doubles;
     std::vector<uint32_t> ibm;
     std::vector<uint32_t> ibmAnyWord; // every bit pattern: the exact, slower path throughout
+    std::vector<unsigned char> ibmFile; // `ibm` in file order
     std::vector<int16_t> int16;
     std::vector<int32_t> int32;
     std::vector<unsigned char> bytes;
@@ -46,6 +47,7 @@ struct Inputs {
         , doubles(kLarge)
         , ibm(kLarge)
         , ibmAnyWord(kLarge)
+        , ibmFile(4 * kLarge)
         , int16(kLarge)
         , int32(kLarge)
         , bytes(kPoolBytes)
@@ -64,6 +66,10 @@ struct Inputs {
             int32[i] = static_cast<int32_t>(r >> 7);
         }
         FloatToIbm(floats.data(), ibm.data(), static_cast<int>(kLarge));
+        for (std::size_t i = 0; i < kLarge; ++i) {
+            for (std::size_t b = 0; b < 4; ++b)
+                ibmFile[4 * i + b] = static_cast<unsigned char>(ibm[i] >> (24 - 8 * b));
+        }
         for (std::size_t i = 0; i < kPoolBytes; i += 8) {
             const uint64_t r = NextRandom(state);
             std::memcpy(&bytes[i], &r, 8);
@@ -154,6 +160,38 @@ const std::vector<Entry>& Entries()
             [](std::size_t n) {
                 Decode16BitHex(reinterpret_cast<const uint16_t*>(TheInputs().bytes.data()),
                     Dst<float>(), int(n));
+            }},
+        {"IbmBigEndianToFloat", 4, true,
+            [](std::size_t n) {
+                IbmBigEndianToFloat(TheInputs().ibmFile.data(), Dst<float>(), int(n));
+            }},
+        {"IbmBigEndianToDouble", 8, true,
+            [](std::size_t n) {
+                IbmBigEndianToDouble(TheInputs().ibmFile.data(), Dst<double>(), int(n));
+            }},
+        {"FloatToIbmBigEndian", 4, true,
+            [](std::size_t n) {
+                FloatToIbmBigEndian(TheInputs().floats.data(), Dst<unsigned char>(), int(n));
+            }},
+        {"Int16BigEndianToFloat", 4, true,
+            [](std::size_t n) {
+                Int16BigEndianToFloat(TheInputs().bytes.data(), Dst<float>(), int(n));
+            }},
+        {"Int32BigEndianToFloat", 4, true,
+            [](std::size_t n) {
+                Int32BigEndianToFloat(TheInputs().bytes.data(), Dst<float>(), int(n));
+            }},
+        {"SwapArray16", 2, true,
+            [](std::size_t n) {
+                SwapArray16(TheInputs().bytes.data(), Dst<unsigned char>(), int(n));
+            }},
+        {"SwapArray32", 4, true,
+            [](std::size_t n) {
+                SwapArray32(TheInputs().bytes.data(), Dst<unsigned char>(), int(n));
+            }},
+        {"SwapArray64", 8, true,
+            [](std::size_t n) {
+                SwapArray64(TheInputs().bytes.data(), Dst<unsigned char>(), int(n));
             }},
         {"BcdToInt (8 digits)", 4, false,
             [](std::size_t n) {

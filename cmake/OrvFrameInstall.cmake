@@ -9,8 +9,9 @@ set(ORV_FRAME_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/OrvFrame)
 
 set_target_properties(orv_vocab PROPERTIES EXPORT_NAME Vocab)
 set_target_properties(orv_frame PROPERTIES EXPORT_NAME Frame)
+set_target_properties(orv_segy PROPERTIES EXPORT_NAME Segy)
 
-install(TARGETS orv_vocab orv_frame
+install(TARGETS orv_vocab orv_segy orv_frame
   EXPORT OrvFrameTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 
@@ -20,12 +21,16 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/app/OrvApp.h
   ${PROJECT_SOURCE_DIR}/console/OrvConsole.h
   ${PROJECT_SOURCE_DIR}/console/AppConsole.h
+  ${PROJECT_SOURCE_DIR}/console/ConsoleProgress.h
   ${PROJECT_SOURCE_DIR}/ui/OrvAboutDlg.h
   ${PROJECT_BINARY_DIR}/orv_frame_autogen/include/ui_OrvAboutDlgUi.h
   ${PROJECT_SOURCE_DIR}/vocab/TraceHeaderNames.h
   ${PROJECT_SOURCE_DIR}/vocab/CalendarChoices.h
   ${PROJECT_SOURCE_DIR}/vocab/TextUtils.h
   ${PROJECT_SOURCE_DIR}/vocab/SampleFormats.h
+  ${PROJECT_SOURCE_DIR}/segy/SegyLayout.h
+  ${PROJECT_SOURCE_DIR}/segy/SegyFile.h
+  ${PROJECT_SOURCE_DIR}/segy/SegyWriter.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvframe COMPONENT dev)
 
 install(EXPORT OrvFrameTargets

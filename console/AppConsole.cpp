@@ -77,8 +77,7 @@ void AppConsole::Msg(const QString& text, const QColor& color)
     if (consoleFile) {
         if (line.isNull())
             line = EncodedLine(text);
-        consoleFile->write(line);
-        consoleFile->flush();
+        WriteConsoleLine(line);
     }
 }
 

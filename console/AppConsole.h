@@ -16,7 +16,8 @@ class QWidget;
 // The frame's console. Each message goes to exactly one display channel
 // (the text view when there is one, else a modal information box in a
 // graphical application, else standard output) and, while a console file
-// is open, to that file as one flushed line.
+// is open, to that file as one flushed line. The first write to the file
+// that fails closes it and is reported as an error message with a box.
 //
 // Code on other threads connects its own signals to the private
 // Process... slots; Qt queues the calls to the GUI thread.
@@ -70,6 +71,7 @@ private slots:
 private:
     void ParameterErrorMsg(const QString& step, const QString& message);
     void ShowBox(int icon, const QString& title, const QString& text);
+    void WriteConsoleLine(const QByteArray& line);
     void ReleaseConsoleFile();
     void ReleaseProgressDialog();
 

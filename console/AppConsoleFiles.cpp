@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace {
 
 // Position of the extension's "." in the last path component, or -1: a
@@ -72,6 +74,34 @@ void AppConsole::NewConsole(const QString& flowName)
 void AppConsole::CloseConsoleFile()
 {
     ReleaseConsoleFile();
+}
+
+// Writes one line through to the open console file. The first write or
+// flush that fails, a short write included, releases the file, leaving what
+// reached it on disk, and reports the failure; the report finds no file to
+// write to, and the console goes on showing messages.
+void AppConsole::WriteConsoleLine(const QByteArray& line)
+{
+    errno = 0;
+    const qint64 written = consoleFile->write(line);
+    // A short write is the count of the bytes that got through: QFile sets
+    // no error for it, the reason is in errno of the write call that failed.
+    const int writeError = errno;
+    QString reason;
+    if (written == line.size()) {
+        if (consoleFile->flush())
+            return;
+        reason = consoleFile->errorString();
+    } else if (written >= 0 && writeError != 0) {
+        reason = qt_error_string(writeError);
+    } else {
+        reason = consoleFile->errorString();
+    }
+
+    ReleaseConsoleFile();
+    ErrorMsg(
+        QStringLiteral("error writing file: ") + consoleFileName + QStringLiteral(": ") + reason,
+        true);
 }
 
 void AppConsole::ReleaseConsoleFile()

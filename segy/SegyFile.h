@@ -26,8 +26,8 @@
 
 /// Byte order of a file.
 enum class SegyByteOrder {
-    Auto,   ///< detect (only as an open option)
-    Big,    ///< most significant byte first, the standard order
+    Auto, ///< detect (only as an open option)
+    Big, ///< most significant byte first, the standard order
     Little, ///< least significant byte first (marked by the revision 2 byte-order constant)
 };
 

@@ -15,24 +15,24 @@
 
 /// How the bytes of a field are read.
 enum class SegyFieldType {
-    Int8,    ///< 1 byte, two's complement
-    UInt8,   ///< 1 byte, unsigned
-    Int16,   ///< 2 bytes, two's complement
-    UInt16,  ///< 2 bytes, unsigned
-    Int32,   ///< 4 bytes, two's complement
-    UInt32,  ///< 4 bytes, unsigned
-    Int64,   ///< 8 bytes, two's complement
-    UInt64,  ///< 8 bytes, unsigned
+    Int8, ///< 1 byte, two's complement
+    UInt8, ///< 1 byte, unsigned
+    Int16, ///< 2 bytes, two's complement
+    UInt16, ///< 2 bytes, unsigned
+    Int32, ///< 4 bytes, two's complement
+    UInt32, ///< 4 bytes, unsigned
+    Int64, ///< 8 bytes, two's complement
+    UInt64, ///< 8 bytes, unsigned
     Float64, ///< 8 bytes, IEEE double
 };
 
 /// One header field.
 struct SegyField {
-    int byte;           ///< first byte, 1-based (3201-3600 binary header, 1-240 trace header)
-    int width;          ///< bytes: 1, 2, 4 or 8
+    int byte; ///< first byte, 1-based (3201-3600 binary header, 1-240 trace header)
+    int width; ///< bytes: 1, 2, 4 or 8
     SegyFieldType type; ///< how the bytes read
-    const char* name;   ///< stable identifier
-    const char* title;  ///< what the field holds, in words
+    const char* name; ///< stable identifier
+    const char* title; ///< what the field holds, in words
 };
 
 /// The binary file header fields, in byte order.
@@ -62,11 +62,11 @@ bool ParseSegyTraceField(const QString& spec, SegyField* field);
 
 /// One data sample format.
 struct SegyFormat {
-    int code;            ///< data sample format code (binary header bytes 3225-3226)
-    int bytesPerSample;  ///< 1, 2, 3, 4 or 8
-    const char* name;    ///< short stable name ("ibm32", "ieee32", "int16", ...)
-    const char* title;   ///< what a sample is, in words
-    bool readable;       ///< false for format 4, whose samples are refused
+    int code; ///< data sample format code (binary header bytes 3225-3226)
+    int bytesPerSample; ///< 1, 2, 3, 4 or 8
+    const char* name; ///< short stable name ("ibm32", "ieee32", "int16", ...)
+    const char* title; ///< what a sample is, in words
+    bool readable; ///< false for format 4, whose samples are refused
     bool widerThanFloat; ///< float loses information that double keeps (6, 9, 12, 2, 10)
 };
 

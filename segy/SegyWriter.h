@@ -17,22 +17,32 @@
 /// of that name untouched. Every message starts with the path and ": ".
 ///
 /// Samples are given as floats (or doubles) and written in the chosen format:
-/// - 1 (IBM) through FloatToIbm: a float read from an IBM word by IbmToFloat is written back as
-///   the same word for every normalised word of single range (exponent 39 to 96, leading hex
-///   digit not 0, or a zero fraction with exponent 0). Other words do not come back: an
-///   unnormalised word comes back normalised, a zero with a non-zero exponent as a plain zero,
-///   words below single range as subnormals re-encoded (exponent 32 or 33) or zero, and words
-///   above it as the largest IBM magnitude.
+/// - 1 (IBM) through FloatToIbm. A float read from an IBM word by IbmToFloat is written back as
+///   the same word exactly for these words (2,017,460,226 of the 2^32): exponent 33 to 96 with
+///   a leading hex digit of the fraction other than 0 (every normalised word whose value a
+///   single holds); exponent 32 with a fraction that is a non-zero multiple of 8; the zeros
+///   0x00000000 and 0x80000000; and the largest magnitudes 0x7FFFFFFF and 0xFFFFFFFF. Every
+///   other word changes: unnormalised words come back normalised (or in the subnormal form
+///   just named), a zero fraction with a non-zero exponent as a plain signed zero, words of
+///   exponent 0 to 32 otherwise as the subnormal form or zero, words of exponent 97 and up as
+///   the largest magnitude. SegyCopy keeps every word when the format stays.
 /// - 5 and 6 (IEEE): exact.
 /// - integer formats: rounded to nearest (ties to even), saturated to the format's range; NaN
 ///   gives 0.
 /// Format 4 cannot be written.
 ///
 /// Headers are written as given, but for these fields, which the writer keeps right:
-/// data sample format (3225), revision (3501-3502), byte-order constant (3297, written for
-/// little-endian files and revision 2), extended textual header count (3505, kept at -1 when
-/// the given records end with an end stanza), samples per trace (3221, or 3269 for counts above
-/// 65535, from the first trace when 0), and the trace header's sample count (115, when it fits).
+/// data sample format (3225), revision (3501-3502), byte-order constant (3297: always written
+/// for little-endian files, and for revision 2 files that leave it 0), extended textual header
+/// count (3505, kept at -1 when the given records end with an end stanza), trailer record count
+/// (3529, revision 2), samples per trace (3221, or 3269 for counts above 65535; from the first
+/// trace when 0, unless the revision is kept as given), and a trace header's sample count (115,
+/// when it is neither the trace's count nor 0 standing for the binary header's, and the count
+/// fits). A trace of no samples can only be written when the binary header's count is 0.
+///
+/// Header fields of little-endian files are byte-swapped by the layout tables; additional trace
+/// headers and bytes 233-240 are written as given. A little-endian file read and written back
+/// little-endian gains the byte-order constant (and revision 2) if it lacked them.
 
 /// How to write a file.
 struct SegyWriteOptions {
@@ -42,9 +52,10 @@ struct SegyWriteOptions {
     SegyByteOrder byteOrder = SegyByteOrder::Big;
     /// Character code of the textual header given as lines.
     SegyTextEncoding textEncoding = SegyTextEncoding::Ebcdic;
-    /// Major revision to mark: 1 or 2; 0 keeps the binary header's revision, or takes the
-    /// lowest one that the file needs (2 for little-endian files, additional trace headers,
-    /// more than 65535 samples).
+    /// Major revision to mark: 1 or 2; 0 keeps the binary header's revision when it is 1 or
+    /// more and marks 1 otherwise; -1 keeps the header's revision bytes as they are (SegyCopy
+    /// does so when given 0). Little-endian files, additional trace headers and more than 32767
+    /// samples per trace raise it to 2.
     int revision = 0;
 };
 

@@ -27,8 +27,28 @@ namespace {
 const QString kErrorPrefix = QStringLiteral(" *** Error:   ");
 const QString kWarningPrefix = QStringLiteral(" ** Warning:   ");
 
+// Message length for the writer under a file size limit.
+const int kLimitLength = 50;
+
 // Where the console shows its messages.
 enum Channel { TextView, InfoBox, StandardOutput };
+
+// Message i of the writer children as a line of the console file.
+QByteArray WriterLine(int i, int length)
+{
+    QByteArray line;
+    switch (KillWriterKindOf(i)) {
+    case KillWriterKind::Plain:
+        break;
+    case KillWriterKind::Error:
+        line += kErrorPrefix.toLatin1();
+        break;
+    case KillWriterKind::Warning:
+        line += kWarningPrefix.toLatin1();
+        break;
+    }
+    return line + KillWriterText(i, length).toLatin1() + '\n';
+}
 
 QByteArray ReadFile(const QString& path)
 {
@@ -125,6 +145,8 @@ private slots:
     void encoding();
     void completeAfterKill_data();
     void completeAfterKill();
+    void writeFailure_data();
+    void writeFailure();
 
 private:
     QString Path(const QString& relative) const { return dir + QLatin1Char('/') + relative; }
@@ -691,22 +713,74 @@ void TestConsoleFiles::completeAfterKill()
     QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
 
     QByteArray expected;
-    for (int i = 0; i < count; ++i) {
-        switch (KillWriterKindOf(i)) {
-        case KillWriterKind::Plain:
-            break;
-        case KillWriterKind::Error:
-            expected += kErrorPrefix.toLatin1();
-            break;
-        case KillWriterKind::Warning:
-            expected += kWarningPrefix.toLatin1();
-            break;
-        }
-        expected += KillWriterText(i, length).toLatin1() + '\n';
-    }
+    for (int i = 0; i < count; ++i)
+        expected += WriterLine(i, length);
     const QByteArray written = ReadFile(Path(QStringLiteral("killed.console")));
     QCOMPARE(written.size(), expected.size());
     QVERIFY(written == expected);
+}
+
+void TestConsoleFiles::writeFailure_data()
+{
+    QTest::addColumn<qint64>("limit");
+
+    qint64 tenLines = 0;
+    for (int i = 0; i < 10; ++i)
+        tenLines += WriterLine(i, kLimitLength).size();
+    QTest::newRow("limit inside a line: short write") << tenLines + 20;
+    QTest::newRow("limit at a line end: failed write") << tenLines;
+    QTest::newRow("nothing fits") << qint64(0);
+}
+
+// A writer under a file size limit: the file keeps the lines that fit (and
+// the part of the next one that fit), the console reports one write error on
+// its channel, shows every message and ends normally.
+void TestConsoleFiles::writeFailure()
+{
+    QFETCH(qint64, limit);
+    const int count = 40;
+    const QString file = Path(QStringLiteral("limited.console"));
+
+    QProcess writer;
+    writer.setProgram(QStringLiteral(ORV_LIMIT_WRITER));
+    writer.setArguments({Path(QStringLiteral("limited.log")), QString::number(count),
+        QString::number(kLimitLength), QString::number(limit)});
+    // English system messages; standard output and error are pipes, which
+    // the size limit does not touch.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    writer.setProcessEnvironment(environment);
+    writer.start();
+    QVERIFY2(writer.waitForFinished(60000), qPrintable(writer.errorString()));
+    const QByteArray errors = writer.readAllStandardError();
+    QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(writer.exitCode() == 0,
+        qPrintable(QStringLiteral("exit code %1: %2")
+                       .arg(writer.exitCode())
+                       .arg(QString::fromLocal8Bit(errors))));
+
+    // The first message that does not fit whole fails; the report follows it.
+    const QByteArray report
+        = kErrorPrefix.toLatin1() + "error writing file: " + file.toUtf8() + ": File too large\n";
+    QByteArray lines;
+    QByteArray printed;
+    qint64 whole = -1; // the bytes of the lines written whole
+    for (int i = 0; i < count; ++i) {
+        lines += WriterLine(i, kLimitLength);
+        printed += WriterLine(i, kLimitLength);
+        if (whole < 0 && lines.size() > limit) {
+            whole = lines.size() - WriterLine(i, kLimitLength).size();
+            printed += report;
+        }
+    }
+    QVERIFY(whole >= 0 && whole < lines.size() - 1000);
+    QCOMPARE(writer.readAllStandardOutput(), printed);
+
+    const QByteArray written = ReadFile(file);
+    QVERIFY2(written.size() >= whole && written.size() <= limit,
+        qPrintable(QStringLiteral("%1 bytes written").arg(written.size())));
+    QVERIFY(written == lines.left(written.size()));
+    QCOMPARE(FilesHere(), QStringList{QStringLiteral("limited.console")});
 }
 
 CONSOLE_TEST_MAIN(TestConsoleFiles)

@@ -1,4 +1,5 @@
 #include "AppConsole.h"
+#include "ConsoleProgress.h"
 #include "ConsoleTestApp.h"
 #include "ModalHelper.h"
 
@@ -11,6 +12,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -114,6 +116,7 @@ private slots:
     void replacedDialogReleased_data();
     void replacedDialogReleased();
     void destroyedConsoleReleasesDialog();
+    void adapterStopsWorkOnAbort();
     void slotsFromAnotherThread_data();
     void slotsFromAnotherThread();
 
@@ -298,6 +301,41 @@ void TestConsoleProgress::abortDuringLongLoop()
     QCOMPARE(updates.size(), stoppedAt / 250);
     QCOMPARE(updates.last(), stoppedAt - 250);
     QVERIFY(!console->ProgressDialog()->isVisible());
+}
+
+// Long work reporting through the adapter, a trace at a time, stops when Abort is pressed; the
+// console saw one start with the work's total and one clear.
+void TestConsoleProgress::adapterStopsWorkOnAbort()
+{
+    std::unique_ptr<AppConsole> console = MakeConsole();
+    ProgressSignals spy(console.get());
+    ModalHelper helper(ModalHelper::ClickButton(QStringLiteral("Abort")));
+    const qint64 total = 50000000;
+    qint64 stoppedAt = -1;
+    {
+        ConsoleProgress progress(console.get(), QStringLiteral("Reading traces"));
+        const std::function<bool(qint64, qint64)> report = progress.Callback();
+        QElapsedTimer clock;
+        clock.start();
+        for (qint64 done = 1; done <= total && clock.elapsed() < 20000; ++done) {
+            if (!report(done, total)) {
+                stoppedAt = done;
+                break;
+            }
+            if (done % 1000 == 0)
+                QThread::msleep(1);
+        }
+        QVERIFY(progress.Cancelled());
+        QVERIFY(!report(stoppedAt + 1, total));
+        QCOMPARE(spy.clear.count(), 0);
+    }
+    QVERIFY2(stoppedAt > 0, "the work was never cancelled");
+    QCOMPARE(stoppedAt % 1000, qint64(0));
+    QCOMPARE(helper.Count(), 1);
+    QCOMPARE(spy.init.count(), 1);
+    QCOMPARE(spy.init.at(0).at(1).toInt(), int(total));
+    QCOMPARE(spy.Updates().size(), int(stoppedAt - 1));
+    QCOMPARE(spy.clear.count(), 1);
 }
 
 void TestConsoleProgress::withoutDialog_data()

@@ -55,7 +55,17 @@ struct Scratch {
     std::vector<double> doubles = std::vector<double>(kChunk);
     std::vector<uint32_t> ibm = std::vector<uint32_t>(kChunk);
     std::vector<uint32_t> ibmFromDoubles = std::vector<uint32_t>(kChunk);
+    // File-order words, one byte past an aligned start.
+    std::vector<unsigned char> fileBytes = std::vector<unsigned char>(4 * kChunk + 1);
+    std::vector<float> fromFile = std::vector<float>(kChunk);
 };
+
+// Word j of a file-order array, read byte by byte.
+uint32_t FileWord(const unsigned char* bytes, uint32_t j)
+{
+    const unsigned char* p = bytes + 4 * j;
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
 
 // Runs check(chunk, mixed, scratch, mismatches) over the chunks of one sixteenth of the words
 // (the top four bits of the chunk number), in both orders, on kThreads threads.
@@ -108,7 +118,8 @@ private slots:
         AddSixteenths();
     }
 
-    // IbmToFloat (in place on every other chunk) and IbmToDouble on every word.
+    // IbmToFloat (in place on every other chunk), IbmToDouble and IbmBigEndianToFloat (from
+    // unaligned file-order bytes) on every word.
     void ibmToFloatEveryWord()
     {
         QFETCH(uint32_t, sixteenth);
@@ -124,12 +135,23 @@ private slots:
                     IbmToFloat(s.words.data(), s.floats.data(), int(kChunk));
                 }
                 IbmToDouble(s.words.data(), s.doubles.data(), int(kChunk));
+                unsigned char* file = s.fileBytes.data() + 1;
+                for (uint32_t j = 0; j < kChunk; ++j) {
+                    const uint32_t w = s.words[j];
+                    const unsigned char bigEndian[4]
+                        = {static_cast<unsigned char>(w >> 24), static_cast<unsigned char>(w >> 16),
+                            static_cast<unsigned char>(w >> 8), static_cast<unsigned char>(w)};
+                    std::memcpy(file + 4 * j, bigEndian, 4);
+                }
+                IbmBigEndianToFloat(file, s.fromFile.data(), int(kChunk));
                 for (uint32_t j = 0; j < kChunk; ++j) {
                     const uint32_t w = s.words[j];
                     const uint32_t expected = IbmReference::IbmToIeee(w);
                     const uint32_t got = inPlace ? s.same[j] : Bits(s.floats[j]);
                     if (got != expected)
                         found.Add(inPlace ? "IbmToFloat in place" : "IbmToFloat", w, got, expected);
+                    if (Bits(s.fromFile[j]) != expected)
+                        found.Add("IbmBigEndianToFloat", w, Bits(s.fromFile[j]), expected);
                     const uint64_t wideExpected = Bits(static_cast<double>(FloatOf(expected)));
                     if (Bits(s.doubles[j]) != wideExpected)
                         found.Add("IbmToDouble", w, Bits(s.doubles[j]), wideExpected);
@@ -144,8 +166,9 @@ private slots:
         AddSixteenths();
     }
 
-    // FloatToIbm (in place on every other chunk) on every pattern, and DoubleToIbm on every
-    // float widened to double, which narrows back exactly.
+    // FloatToIbm (in place on every other chunk) and FloatToIbmBigEndian (to unaligned bytes) on
+    // every pattern, and DoubleToIbm on every float widened to double, which narrows back
+    // exactly.
     void floatToIbmEveryPattern()
     {
         QFETCH(uint32_t, sixteenth);
@@ -165,6 +188,8 @@ private slots:
                     FloatToIbm(s.floats.data(), s.ibm.data(), int(kChunk));
                 }
                 DoubleToIbm(s.doubles.data(), s.ibmFromDoubles.data(), int(kChunk));
+                unsigned char* file = s.fileBytes.data() + 1;
+                FloatToIbmBigEndian(s.floats.data(), file, int(kChunk));
                 for (uint32_t j = 0; j < kChunk; ++j) {
                     const uint32_t p = s.words[j];
                     const uint32_t expected = IbmReference::IeeeToIbm(p);
@@ -173,6 +198,8 @@ private slots:
                             inPlace ? "FloatToIbm in place" : "FloatToIbm", p, s.ibm[j], expected);
                     if (s.ibmFromDoubles[j] != expected)
                         found.Add("DoubleToIbm of widened float", p, s.ibmFromDoubles[j], expected);
+                    if (FileWord(file, j) != expected)
+                        found.Add("FloatToIbmBigEndian", p, FileWord(file, j), expected);
                 }
             });
         QVERIFY2(m.count == 0,

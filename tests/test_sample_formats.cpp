@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
 #include <random>
 #include <vector>
 
@@ -219,6 +220,49 @@ std::vector<ArrayRoutine> ArrayRoutines()
                     in, reinterpret_cast<int32_t*>(out2), reinterpret_cast<float*>(out), count);
             },
             true, true},
+        {"IbmBigEndianToFloat", 4, 4, Plain(IbmBigEndianToFloat), false, false},
+        {"IbmBigEndianToDouble", 4, 8, Plain(IbmBigEndianToDouble), false, false},
+        {"FloatToIbmBigEndian", 4, 4, Plain(FloatToIbmBigEndian), false, false},
+        {"Int16BigEndianToFloat", 2, 4, Plain(Int16BigEndianToFloat), false, false},
+        {"Int32BigEndianToFloat", 4, 4, Plain(Int32BigEndianToFloat), false, false},
+        {"SwapArray16", 2, 2, Plain(SwapArray16), false, false},
+        {"SwapArray32", 4, 4, Plain(SwapArray32), false, false},
+        {"SwapArray64", 8, 8, Plain(SwapArray64), false, false},
+    };
+}
+
+// The bytes of `bytes` with each element of `width` bytes reversed, one byte at a time.
+std::vector<unsigned char> Reversed(std::vector<unsigned char> bytes, std::size_t width)
+{
+    for (std::size_t i = 0; i + width <= bytes.size(); i += width)
+        std::reverse(
+            bytes.begin() + static_cast<long>(i), bytes.begin() + static_cast<long>(i + width));
+    return bytes;
+}
+
+template <typename T> std::vector<unsigned char> AsBytes(const std::vector<T>& v)
+{
+    std::vector<unsigned char> bytes(v.size() * sizeof(T));
+    std::memcpy(bytes.data(), v.data(), bytes.size());
+    return bytes;
+}
+
+// A routine on file-order words and what it must equal: its host-order relative on the words
+// swapped to host order (in aligned arrays), with the file-order side swapped back.
+struct FusedRoutine {
+    std::size_t inWidth;
+    std::size_t outWidth;
+    bool fileOrderIn; // else the output is in file order
+    std::function<void(const unsigned char* in, unsigned char* out, int count)> fused;
+    std::function<void(const unsigned char* in, unsigned char* out, int count)> hostOrder;
+};
+
+template <typename In, typename Out>
+std::function<void(const unsigned char*, unsigned char*, int)> Bytewise(
+    void (*f)(const In*, Out*, int))
+{
+    return [f](const unsigned char* in, unsigned char* out, int count) {
+        f(reinterpret_cast<const In*>(in), reinterpret_cast<Out*>(out), count);
     };
 }
 
@@ -802,6 +846,150 @@ private slots:
         QCOMPARE(RemoveScalar(applied, scalar), value);
     }
 
+    void bigEndianMatchesHostOrder_data()
+    {
+        QTest::addColumn<QString>("routine");
+        QTest::newRow("IbmBigEndianToFloat") << QStringLiteral("IbmBigEndianToFloat");
+        QTest::newRow("IbmBigEndianToDouble") << QStringLiteral("IbmBigEndianToDouble");
+        QTest::newRow("FloatToIbmBigEndian") << QStringLiteral("FloatToIbmBigEndian");
+        QTest::newRow("Int16BigEndianToFloat") << QStringLiteral("Int16BigEndianToFloat");
+        QTest::newRow("Int32BigEndianToFloat") << QStringLiteral("Int32BigEndianToFloat");
+    }
+
+    // Each file-order routine against its host-order relative on the swapped words, with the
+    // source and the destination at every byte offset 0 to 3, counts that end inside or after
+    // the blocks and vectors, and guard bytes on both sides of the output.
+    void bigEndianMatchesHostOrder()
+    {
+        QFETCH(QString, routine);
+        const std::map<QString, FusedRoutine> routines = {
+            {"IbmBigEndianToFloat",
+                {4, 4, true, Bytewise(IbmBigEndianToFloat), Bytewise(IbmToFloat)}},
+            {"IbmBigEndianToDouble",
+                {4, 8, true, Bytewise(IbmBigEndianToDouble), Bytewise(IbmToDouble)}},
+            {"FloatToIbmBigEndian",
+                {4, 4, false, Bytewise(FloatToIbmBigEndian), Bytewise(FloatToIbm)}},
+            {"Int16BigEndianToFloat",
+                {2, 4, true, Bytewise(Int16BigEndianToFloat), Bytewise(Int16ToFloat)}},
+            {"Int32BigEndianToFloat",
+                {4, 4, true, Bytewise(Int32BigEndianToFloat), Bytewise(Int32ToFloat)}},
+        };
+        const FusedRoutine& r = routines.at(routine);
+        // IBM words and float patterns of every exponent, or integers. The shuffled half of the
+        // patterns comes first, so that short counts see mixed exponents too.
+        std::vector<uint32_t> words = routine.startsWith(QLatin1String("Float"))
+            ? StructuredFloatPatterns()
+            : StructuredIbmWords();
+        std::rotate(
+            words.begin(), words.begin() + static_cast<long>(words.size() / 2), words.end());
+        const std::vector<unsigned char> input
+            = routine.startsWith(QLatin1String("Int")) ? AsBytes(StructuredInts()) : AsBytes(words);
+        const int all = static_cast<int>(input.size() / r.inWidth) - 4;
+        const std::size_t pad = 16;
+        const unsigned char guard = 0xA5;
+        for (std::size_t a = 0; a < 4; ++a) {
+            for (std::size_t b = 0; b < 4; ++b) {
+                // Bytes any offset from an aligned start; host numbers whole elements from it.
+                const std::size_t srcOffset = r.fileOrderIn ? a : a * r.inWidth;
+                const std::size_t dstOffset = r.fileOrderIn ? b * r.outWidth : b;
+                for (int count : {1, 3, 15, 16, 17, 63, 64, 65, 130, 1001, all}) {
+                    const std::size_t inBytes = r.inWidth * std::size_t(count);
+                    const std::size_t outBytes = r.outWidth * std::size_t(count);
+                    const std::vector<unsigned char> src(
+                        input.begin() + static_cast<long>(srcOffset),
+                        input.begin() + static_cast<long>(srcOffset + inBytes));
+                    std::vector<unsigned char> expected(outBytes);
+                    if (r.fileOrderIn) {
+                        r.hostOrder(Reversed(src, r.inWidth).data(), expected.data(), count);
+                    } else {
+                        r.hostOrder(src.data(), expected.data(), count);
+                        expected = Reversed(expected, r.inWidth);
+                    }
+                    std::vector<unsigned char> in(srcOffset + inBytes);
+                    std::copy(src.begin(), src.end(), in.begin() + static_cast<long>(srcOffset));
+                    std::vector<unsigned char> out(dstOffset + outBytes + 2 * pad, guard);
+                    unsigned char* dst = out.data() + pad + dstOffset;
+                    r.fused(in.data() + srcOffset, dst, count);
+                    const QByteArray what = QStringLiteral("%1 source +%2 destination +%3 count %4")
+                                                .arg(routine)
+                                                .arg(srcOffset)
+                                                .arg(dstOffset)
+                                                .arg(count)
+                                                .toLatin1();
+                    QVERIFY2(std::equal(expected.begin(), expected.end(), dst), what);
+                    QVERIFY2(
+                        std::all_of(out.begin(), out.begin() + static_cast<long>(pad + dstOffset),
+                            [&](unsigned char b) { return b == guard; }),
+                        what);
+                    QVERIFY2(
+                        std::all_of(out.begin() + static_cast<long>(pad + dstOffset + outBytes),
+                            out.end(), [&](unsigned char b) { return b == guard; }),
+                        what);
+                }
+            }
+        }
+    }
+
+    void swapArrays_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("inPlace");
+        for (int width : {2, 4, 8}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 bytes").arg(width))) << width << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1 bytes in place").arg(width)))
+                << width << true;
+        }
+    }
+
+    // Every element's bytes reversed, at byte offsets 0 to 3 on either side, the bytes around the
+    // destination untouched.
+    void swapArrays()
+    {
+        QFETCH(int, width);
+        QFETCH(bool, inPlace);
+        void (*swap)(const void*, void*, int)
+            = width == 2 ? SwapArray16 : (width == 4 ? SwapArray32 : SwapArray64);
+        const std::vector<unsigned char> input = RandomBytes(8 * 700, 11);
+        const std::size_t pad = 16;
+        const unsigned char guard = 0x5A;
+        for (std::size_t srcOffset = 0; srcOffset < 4; ++srcOffset) {
+            for (std::size_t dstOffset = 0; dstOffset < 4; ++dstOffset) {
+                if (inPlace && dstOffset != srcOffset)
+                    continue;
+                for (int count : {1, 2, 7, 8, 9, 15, 16, 17, 31, 32, 33, 100, 699}) {
+                    const std::size_t bytes = std::size_t(width) * std::size_t(count);
+                    const std::vector<unsigned char> src(
+                        input.begin() + static_cast<long>(srcOffset),
+                        input.begin() + static_cast<long>(srcOffset + bytes));
+                    const std::vector<unsigned char> expected = Reversed(src, std::size_t(width));
+                    std::vector<unsigned char> in(srcOffset + bytes);
+                    std::copy(src.begin(), src.end(), in.begin() + static_cast<long>(srcOffset));
+                    std::vector<unsigned char> out(dstOffset + bytes + 2 * pad, guard);
+                    unsigned char* dst = out.data() + pad + dstOffset;
+                    if (inPlace) {
+                        std::copy(src.begin(), src.end(), dst);
+                        swap(dst, dst, count);
+                    } else {
+                        swap(in.data() + srcOffset, dst, count);
+                    }
+                    const QByteArray what = QStringLiteral("source +%1 destination +%2 count %3")
+                                                .arg(srcOffset)
+                                                .arg(dstOffset)
+                                                .arg(count)
+                                                .toLatin1();
+                    QVERIFY2(std::equal(expected.begin(), expected.end(), dst), what);
+                    QVERIFY2(
+                        std::all_of(out.begin(), out.begin() + static_cast<long>(pad + dstOffset),
+                            [&](unsigned char b) { return b == guard; }),
+                        what);
+                    QVERIFY2(std::all_of(out.begin() + static_cast<long>(pad + dstOffset + bytes),
+                                 out.end(), [&](unsigned char b) { return b == guard; }),
+                        what);
+                }
+            }
+        }
+    }
+
     // Counts of 0 or less write nothing; other counts write exactly their samples (whole groups
     // for Decode20Bit), the same as a longer call gives for them.
     void countsAndGuards()
@@ -880,6 +1068,20 @@ private slots:
                     QByteArray out(int(4 * ints.size()), 0);
                     Int32ToFloat(
                         ints.data(), reinterpret_cast<float*>(out.data()), int(ints.size()));
+                    return out;
+                }},
+            {"Int32BigEndianToFloat",
+                [&] {
+                    QByteArray out(int(4 * ints.size()), 0);
+                    Int32BigEndianToFloat(reinterpret_cast<const unsigned char*>(ints.data()),
+                        reinterpret_cast<float*>(out.data()), int(ints.size()));
+                    return out;
+                }},
+            {"IbmBigEndianToFloat",
+                [&] {
+                    QByteArray out(int(4 * ibm.size()), 0);
+                    IbmBigEndianToFloat(reinterpret_cast<const unsigned char*>(ibm.data()),
+                        reinterpret_cast<float*>(out.data()), int(ibm.size()));
                     return out;
                 }},
             {"Decode20Bit",

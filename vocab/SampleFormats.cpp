@@ -3,17 +3,33 @@
 #include <cstddef>
 #include <cstring>
 
-// Every conversion is integer work on bit patterns. The only floating-point instructions are
-// conversions of integers of at most 24 significant bits to float or double, which are exact:
-// they never round, raise no exception flag and see no denormal, so neither the rounding mode
-// nor flush-to-zero / denormals-are-zero can change a result.
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#define ORV_HAVE_MXCSR 1
+#else
+#include <cfenv>
+#endif
+
+// The conversions are integer work on bit patterns. Their floating-point instructions are
+// conversions of integers of at most 24 significant bits to float or double and widenings of
+// normal singles (and zeros) to double, which are exact: they never round, raise no exception
+// flag and see no denormal, so neither the rounding mode nor flush-to-zero /
+// denormals-are-zero can change a result. Int32ToFloat and DoubleToIbm are the exceptions; see
+// NearestRounding.
 //
-// The hot loops are built for AVX-512, AVX2 and the baseline, and the loader picks the best the
-// processor has. AVX2 brings per-lane variable shifts, which the exact paths need to vectorise;
-// AVX-512 doubles the width again.
+// The hot loops are built for x86-64-v4 (AVX-512 with byte, word and doubleword forms), AVX2
+// and the baseline, and the loader picks the best the processor has. AVX2 brings per-lane
+// variable shifts, which the exact paths need to vectorise; AVX-512 doubles the width again and
+// its byte permutes serve the packed formats.
+//
+// Loops the auto-vectoriser would widen byte by byte, or not vectorise at all, are written with
+// sixteen-lane vectors (GCC and clang vector extensions): each clone lowers them to what its
+// instruction set has, one AVX-512 register, two AVX2 ones or four SSE2 ones. Constant shuffles
+// become byte and word permutes. Vectors are never passed to or returned from functions, whose
+// calling convention would differ from clone to clone.
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(ORV_NO_CLONES)
-#define ORV_HOT_LOOP __attribute__((target_clones("avx512f", "avx2", "default")))
+#define ORV_HOT_LOOP __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define ORV_HOT_LOOP
 #endif
@@ -34,15 +50,6 @@ inline uint64_t BitsOf(double d)
     return u;
 }
 
-// The pattern of *p read straight from memory (GCC does not vectorise a double-to-integer
-// reinterpretation of a loaded value).
-inline uint64_t LoadBits(const double* p)
-{
-    uint64_t u;
-    std::memcpy(&u, p, sizeof u);
-    return u;
-}
-
 inline float FloatOf(uint32_t u)
 {
     float f;
@@ -56,6 +63,47 @@ inline double DoubleOf(uint64_t u)
     std::memcpy(&d, &u, sizeof d);
     return d;
 }
+
+// File order is big-endian. The loops below, the vector ones in particular, are written for a
+// little-endian host.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a little-endian host is assumed");
+
+inline uint32_t FromBigEndian(uint32_t u)
+{
+    return __builtin_bswap32(u);
+}
+
+inline uint16_t FromBigEndian(uint16_t u)
+{
+    return __builtin_bswap16(u);
+}
+
+inline uint32_t LoadBigEndian32(const unsigned char* p)
+{
+    uint32_t u;
+    std::memcpy(&u, p, sizeof u);
+    return FromBigEndian(u);
+}
+
+inline uint16_t LoadBigEndian16(const unsigned char* p)
+{
+    uint16_t u;
+    std::memcpy(&u, p, sizeof u);
+    return FromBigEndian(u);
+}
+
+inline void StoreBigEndian32(unsigned char* p, uint32_t v)
+{
+    const uint32_t u = FromBigEndian(v);
+    std::memcpy(p, &u, sizeof u);
+}
+
+// Sixteen lanes of 32 bits, and the 64 bytes they occupy.
+typedef uint32_t Lanes __attribute__((vector_size(64)));
+typedef int32_t SignedLanes __attribute__((vector_size(64)));
+typedef float FloatLanes __attribute__((vector_size(64)));
+typedef unsigned char LaneBytes __attribute__((vector_size(64)));
+constexpr std::size_t kLanes = 16;
 
 // c ? a : b without a branch. Written with masks so that no compiler turns it into control flow
 // around the exact conversions, which would keep the loops from vectorising.
@@ -112,16 +160,6 @@ inline uint32_t IbmBitsCommon(uint32_t w, uint32_t& distance)
     return (w & 0x80000000u) | Select(frac != 0, normal, 0u);
 }
 
-inline uint64_t IbmDoubleBitsCommon(uint32_t w, uint32_t& distance)
-{
-    const uint32_t frac = w & 0x00FFFFFFu;
-    const uint32_t exp4 = (w << 1) & 0xFE000000u;
-    const uint64_t normal = BitsOf(static_cast<double>(static_cast<int32_t>(frac)))
-        + (uint64_t{exp4} << 29) - (uint64_t{280} << 52);
-    distance = Select(frac != 0, exp4 - (39u << 25), 0u);
-    return (static_cast<uint64_t>(w & 0x80000000u) << 32) | Select(frac != 0, normal, uint64_t{0});
-}
-
 // Single pattern widened to double pattern; subnormals are normalised through the exact
 // double of their fraction, scaled by 2^-149.
 inline uint64_t WidenBits(uint32_t f)
@@ -164,40 +202,44 @@ inline uint32_t IbmFromFloatBitsCommon(uint32_t f, uint32_t& distance)
     return (f & 0x80000000u) | Select(magnitude != 0, normal, 0u);
 }
 
-// Double pattern to single pattern, nearest with ties to even, as an IEEE narrowing does.
-// From 2^-126 up the 52-bit fraction is rounded to 23 bits and a carry runs on into the
-// exponent, up to infinity. Below, the value is rounded to a multiple of 2^-149: the top 24
-// bits of the 53-bit mantissa with a sticky bit for the rest are enough to round it, and keep
-// the variable shift in 32 bits (GCC does not vectorise variable 64-bit shifts). Values from
-// FLT_MAX plus half an ulp up, infinities and NaNs give infinity (IBM has no NaN).
-inline uint32_t NarrowBits(uint64_t d)
-{
-    const uint32_t hi = static_cast<uint32_t>(d >> 32);
-    const uint32_t lo = static_cast<uint32_t>(d);
-    const uint64_t a = d & 0x7FFFFFFFFFFFFFFFu;
-    const uint32_t normal = static_cast<uint32_t>(
-        ((a + 0x0FFFFFFFu + ((a >> 29) & 1u)) >> 29) - (uint64_t{896} << 23));
-    // Below 2^-126: value = t x 2^-149 x 2^-k, with t the mantissa's top 24 bits, a sticky
-    // bit under them, and k = 898 - exponent (2 or more).
-    const uint32_t t = ((((hi & 0x000FFFFFu) | 0x00100000u) << 4) | ((lo >> 28) & 0xEu))
-        | static_cast<uint32_t>((lo & 0x1FFFFFFFu) != 0);
-    const uint32_t k0 = 898u - ((hi >> 20) & 0x7FFu);
-    const uint32_t k = k0 > 31u ? 31u : (k0 < 2u ? 2u : k0);
-    const uint32_t subnormal = (t + (1u << (k - 1)) - 1u + ((t >> k) & 1u)) >> k;
-    const uint32_t finite = Select(a >= 0x3810000000000000u, normal, subnormal);
-    return (hi & 0x80000000u) | Select(a >= 0x47EFFFFFF0000000u, 0x7F800000u, finite);
-}
+// The processor's own conversions round as its control word says. Int32ToFloat and
+// DoubleToIbm round through them under a control word set for the call: nearest with ties to
+// even, every exception masked, no flush to zero, denormal inputs as they are. The caller's
+// control word and exception flags are put back exactly afterwards. The loops run in functions
+// of their own (the clones), so no conversion is moved across the switch.
+class NearestRounding {
+public:
+    NearestRounding()
+    {
+#ifdef ORV_HAVE_MXCSR
+        saved_ = _mm_getcsr();
+        _mm_setcsr(kNearestMasked);
+#else
+        std::fegetenv(&saved_);
+        std::fesetenv(FE_DFL_ENV);
+#endif
+    }
 
-// An int32 as double is exact and normal, so only the 52 to 23 bit rounding of NarrowBits is
-// needed.
-inline uint32_t Int32FloatBits(int32_t v)
-{
-    const uint64_t d = BitsOf(static_cast<double>(v));
-    const uint64_t a = d & 0x7FFFFFFFFFFFFFFFu;
-    const uint32_t magnitude = static_cast<uint32_t>(
-        ((a + 0x0FFFFFFFu + ((a >> 29) & 1u)) >> 29) - (uint64_t{896} << 23));
-    return (static_cast<uint32_t>(d >> 32) & 0x80000000u) | Select(v != 0, magnitude, 0u);
-}
+    ~NearestRounding()
+    {
+#ifdef ORV_HAVE_MXCSR
+        _mm_setcsr(saved_);
+#else
+        std::fesetenv(&saved_);
+#endif
+    }
+
+    NearestRounding(const NearestRounding&) = delete;
+    NearestRounding& operator=(const NearestRounding&) = delete;
+
+private:
+#ifdef ORV_HAVE_MXCSR
+    static constexpr unsigned kNearestMasked = 0x1F80; // the power-on MXCSR
+    unsigned saved_;
+#else
+    std::fenv_t saved_;
+#endif
+};
 
 // Pattern of +-magnitude x 2^scale (magnitude < 2^24, result normal), `sign` being the sign
 // bit in place; a zero magnitude gives +0.0 whatever the sign.
@@ -213,9 +255,20 @@ inline uint32_t ScaledBits(uint32_t sign, uint32_t magnitude, int32_t scale)
 // the exact path must still find the block's source.
 constexpr std::size_t kBlock = 64;
 
-ORV_HOT_LOOP void IbmToFloatLoop(const uint32_t* src, float* dst, std::size_t n)
+// Words in host order, or in file order at any alignment.
+struct HostWords {
+    const uint32_t* p;
+    uint32_t operator[](std::size_t i) const { return p[i]; }
+};
+
+struct BigEndianWords {
+    const unsigned char* p;
+    uint32_t operator[](std::size_t i) const { return LoadBigEndian32(p + 4 * i); }
+};
+
+template <typename Words>
+inline void IbmToFloatBlocks(Words src, float* dst, std::size_t n, bool inPlace)
 {
-    const bool inPlace = static_cast<const void*>(src) == static_cast<const void*>(dst);
     float aside[kBlock];
     std::size_t i = 0;
     for (; i + kBlock <= n; i += kBlock) {
@@ -237,14 +290,29 @@ ORV_HOT_LOOP void IbmToFloatLoop(const uint32_t* src, float* dst, std::size_t n)
         dst[i] = FloatOf(IbmBits(src[i]));
 }
 
-ORV_HOT_LOOP void IbmToDoubleLoop(const uint32_t* src, double* dst, std::size_t n)
+ORV_HOT_LOOP void IbmToFloatLoop(const uint32_t* src, float* dst, std::size_t n)
+{
+    const bool inPlace = static_cast<const void*>(src) == static_cast<const void*>(dst);
+    IbmToFloatBlocks(HostWords{src}, dst, n, inPlace);
+}
+
+ORV_HOT_LOOP void IbmBigEndianToFloatLoop(const unsigned char* src, float* dst, std::size_t n)
+{
+    IbmToFloatBlocks(BigEndianWords{src}, dst, n, false);
+}
+
+template <typename Words> inline void IbmToDoubleBlocks(Words src, double* dst, std::size_t n)
 {
     std::size_t i = 0;
     for (; i + kBlock <= n; i += kBlock) {
         uint32_t worst = 0;
         for (std::size_t j = 0; j < kBlock; ++j) {
             uint32_t distance;
-            dst[i + j] = DoubleOf(IbmDoubleBitsCommon(src[i + j], distance));
+            const uint32_t bits = IbmBitsCommon(src[i + j], distance);
+            // Other words may give any pattern, a signalling NaN too: they are widened as zeros
+            // and their block is redone.
+            const uint32_t widened = Select(distance <= kIbmCommonDistance, bits, 0u);
+            dst[i + j] = static_cast<double>(FloatOf(widened));
             worst = worst > distance ? worst : distance;
         }
         if (worst > kIbmCommonDistance) {
@@ -256,58 +324,107 @@ ORV_HOT_LOOP void IbmToDoubleLoop(const uint32_t* src, double* dst, std::size_t 
         dst[i] = DoubleOf(WidenBits(IbmBits(src[i])));
 }
 
-inline uint32_t BitsOf(uint32_t u)
+ORV_HOT_LOOP void IbmToDoubleLoop(const uint32_t* src, double* dst, std::size_t n)
 {
-    return u;
+    IbmToDoubleBlocks(HostWords{src}, dst, n);
 }
 
-// kBlock floats, given as float or as pattern, to IBM words. `out` receives the common path's
-// words: dst, or a block aside when src and dst are the same.
-template <typename In> inline void FloatToIbmBlock(const In* src, uint32_t* dst, uint32_t* out)
+ORV_HOT_LOOP void IbmBigEndianToDoubleLoop(const unsigned char* src, double* dst, std::size_t n)
+{
+    IbmToDoubleBlocks(BigEndianWords{src}, dst, n);
+}
+
+// The single-precision pattern of a float, and of a double narrowed (under NearestRounding).
+inline uint32_t SinglePattern(float f)
+{
+    return BitsOf(f);
+}
+
+inline uint32_t SinglePattern(double d)
+{
+    return BitsOf(static_cast<float>(d));
+}
+
+// Destinations of IBM words: host-order words, or file-order bytes at any alignment.
+struct HostWordsOut {
+    uint32_t* p;
+    void Put(std::size_t i, uint32_t w) const { p[i] = w; }
+};
+
+struct BigEndianWordsOut {
+    unsigned char* p;
+    void Put(std::size_t i, uint32_t w) const { StoreBigEndian32(p + 4 * i, w); }
+};
+
+// kBlock values to IBM words: the common path's words through `common`, then, when a value of
+// the block is not common, every word again by the exact path through `exact`. Returns whether
+// the exact path ran.
+template <typename In, typename Out>
+inline bool FloatToIbmBlock(const In* src, const Out& common, const Out& exact)
 {
     uint32_t worst = 0;
     for (std::size_t j = 0; j < kBlock; ++j) {
         uint32_t distance;
-        out[j] = IbmFromFloatBitsCommon(BitsOf(src[j]), distance);
+        common.Put(j, IbmFromFloatBitsCommon(SinglePattern(src[j]), distance));
         worst = worst > distance ? worst : distance;
     }
-    if (worst >= 0x7F000000u) {
-        for (std::size_t j = 0; j < kBlock; ++j)
-            dst[j] = IbmFromFloatBits(BitsOf(src[j]));
-    } else if (out != dst) {
-        std::memcpy(dst, out, kBlock * sizeof *out);
-    }
+    if (worst < 0x7F000000u)
+        return false;
+    for (std::size_t j = 0; j < kBlock; ++j)
+        exact.Put(j, IbmFromFloatBits(SinglePattern(src[j])));
+    return true;
 }
 
+// In place, a common block is built aside.
 ORV_HOT_LOOP void FloatToIbmLoop(const float* src, uint32_t* dst, std::size_t n)
 {
     const bool inPlace = static_cast<const void*>(src) == static_cast<const void*>(dst);
     uint32_t aside[kBlock];
     std::size_t i = 0;
-    for (; i + kBlock <= n; i += kBlock)
-        FloatToIbmBlock(src + i, dst + i, inPlace ? aside : dst + i);
+    for (; i + kBlock <= n; i += kBlock) {
+        const HostWordsOut out{dst + i};
+        if (!FloatToIbmBlock(src + i, inPlace ? HostWordsOut{aside} : out, out) && inPlace)
+            std::memcpy(dst + i, aside, sizeof aside);
+    }
     for (; i < n; ++i)
         dst[i] = IbmFromFloatBits(BitsOf(src[i]));
 }
 
-// Each block is narrowed aside, then converted as floats.
-ORV_HOT_LOOP void DoubleToIbmLoop(const double* src, uint32_t* dst, std::size_t n)
+ORV_HOT_LOOP void FloatToIbmBigEndianLoop(const float* src, unsigned char* dst, std::size_t n)
 {
-    uint32_t narrowed[kBlock];
     std::size_t i = 0;
     for (; i + kBlock <= n; i += kBlock) {
-        for (std::size_t j = 0; j < kBlock; ++j)
-            narrowed[j] = NarrowBits(LoadBits(src + i + j));
-        FloatToIbmBlock(narrowed, dst + i, dst + i);
+        const BigEndianWordsOut out{dst + 4 * i};
+        FloatToIbmBlock(src + i, out, out);
     }
     for (; i < n; ++i)
-        dst[i] = IbmFromFloatBits(NarrowBits(LoadBits(src + i)));
+        StoreBigEndian32(dst + 4 * i, IbmFromFloatBits(BitsOf(src[i])));
 }
 
+// Under NearestRounding.
+ORV_HOT_LOOP void DoubleToIbmLoop(const double* src, uint32_t* dst, std::size_t n)
+{
+    std::size_t i = 0;
+    for (; i + kBlock <= n; i += kBlock) {
+        const HostWordsOut out{dst + i};
+        FloatToIbmBlock(src + i, out, out);
+    }
+    for (; i < n; ++i)
+        dst[i] = IbmFromFloatBits(SinglePattern(src[i]));
+}
+
+// Under NearestRounding.
 ORV_HOT_LOOP void Int32ToFloatLoop(const int32_t* src, float* dst, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i)
-        dst[i] = FloatOf(Int32FloatBits(src[i]));
+        dst[i] = static_cast<float>(src[i]);
+}
+
+// Under NearestRounding.
+ORV_HOT_LOOP void Int32BigEndianToFloatLoop(const unsigned char* src, float* dst, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        dst[i] = static_cast<float>(static_cast<int32_t>(LoadBigEndian32(src + 4 * i)));
 }
 
 ORV_HOT_LOOP void Int16ToFloatLoop(const int16_t* src, float* dst, std::size_t n)
@@ -316,9 +433,31 @@ ORV_HOT_LOOP void Int16ToFloatLoop(const int16_t* src, float* dst, std::size_t n
         dst[i] = static_cast<float>(src[i]);
 }
 
+ORV_HOT_LOOP void Int16BigEndianToFloatLoop(const unsigned char* src, float* dst, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        dst[i] = static_cast<float>(static_cast<int16_t>(LoadBigEndian16(src + 2 * i)));
+}
+
+// Byte indices of one shuffle: lane k of 16 takes bytes 3k + 2, 3k + 1, 3k (a 24-bit value,
+// most significant byte first) into its three high bytes; its low byte is shifted out.
+#define ORV_INT24(k) 3 * (k) + 2, 3 * (k) + 2, 3 * (k) + 1, 3 * (k)
+#define ORV_INT24_4(k) ORV_INT24(k), ORV_INT24(k + 1), ORV_INT24(k + 2), ORV_INT24(k + 3)
+
+// Sixteen values (48 bytes) a step, read as 64 bytes while that many remain.
 ORV_HOT_LOOP void Int24Loop(const unsigned char* src, int32_t* dst, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    for (; i + 22 <= n; i += kLanes) {
+        LaneBytes bytes;
+        std::memcpy(&bytes, src + 3 * i, sizeof bytes);
+        const SignedLanes values
+            = reinterpret_cast<SignedLanes>(__builtin_shufflevector(
+                  bytes, bytes, ORV_INT24_4(0), ORV_INT24_4(4), ORV_INT24_4(8), ORV_INT24_4(12)))
+            >> 8;
+        std::memcpy(dst + i, &values, sizeof values);
+    }
+    for (; i < n; ++i) {
         const uint32_t v = (uint32_t{src[3 * i]} << 16) | (uint32_t{src[3 * i + 1]} << 8)
             | uint32_t{src[3 * i + 2]};
         dst[i] = static_cast<int32_t>(v ^ 0x800000u) - 0x800000;
@@ -333,49 +472,108 @@ inline uint64_t LoadBigEndian64(const unsigned char* p)
     return v;
 }
 
-// A group is read as one big-endian 64-bit word (the exponents and the first three mantissas)
-// and the last mantissa. The integers of a run of groups come first, then their floats in one
-// vectorised pass: a mantissa of 16 significant bits times 2^0..2^15 stays within 2^30 and is
-// exact in single precision, so that step cannot round.
+// Byte indices of one shuffle: sample k of group g, in lane 4g + k, gets the byte holding its
+// exponent nibble in its lowest byte and its mantissa, high byte first, in its two high bytes.
+#define ORV_20BIT(g, k) 10 * (g) + (k) / 2, 0, 10 * (g) + 3 + 2 * (k), 10 * (g) + 2 + 2 * (k)
+#define ORV_20BIT_GROUP(g) ORV_20BIT(g, 0), ORV_20BIT(g, 1), ORV_20BIT(g, 2), ORV_20BIT(g, 3)
+
+// Four groups (40 bytes) a step, read as 64 bytes while that many remain, then group by group:
+// each group read as one big-endian 64-bit word (the exponents and the first three mantissas)
+// and the last mantissa. A mantissa of 16 significant bits times 2^0..2^15 stays within 2^30
+// and is exact in single precision, so the float conversion cannot round.
 ORV_HOT_LOOP void Decode20BitLoop(
     const unsigned char* src, int32_t* work, float* dst, std::size_t groups)
 {
-    constexpr std::size_t kRun = 16;
-    for (std::size_t first = 0; first < groups; first += kRun) {
-        const std::size_t end = groups - first < kRun ? groups : first + kRun;
-        for (std::size_t g = first; g < end; ++g) {
-            const unsigned char* p = src + 10 * g;
-            const uint64_t head = LoadBigEndian64(p);
-            const uint32_t exponents = static_cast<uint32_t>(head >> 48);
-            const uint32_t mantissas[4]
-                = {static_cast<uint32_t>(head >> 32), static_cast<uint32_t>(head >> 16),
-                    static_cast<uint32_t>(head), (uint32_t{p[8]} << 8) | p[9]};
-            for (int k = 0; k < 4; ++k) {
-                const int32_t mantissa = static_cast<int16_t>(static_cast<uint16_t>(mantissas[k]));
-                work[4 * g + k] = mantissa * (int32_t{1} << ((exponents >> (12 - 4 * k)) & 15u));
-            }
+    const Lanes nibbleShifts = {4, 0, 4, 0, 4, 0, 4, 0, 4, 0, 4, 0, 4, 0, 4, 0};
+    std::size_t g = 0;
+    for (; g + 7 <= groups; g += 4) {
+        LaneBytes bytes;
+        std::memcpy(&bytes, src + 10 * g, sizeof bytes);
+        const Lanes x = reinterpret_cast<Lanes>(__builtin_shufflevector(bytes, bytes,
+            ORV_20BIT_GROUP(0), ORV_20BIT_GROUP(1), ORV_20BIT_GROUP(2), ORV_20BIT_GROUP(3)));
+        const Lanes exponents = (x >> nibbleShifts) & 15u;
+        const Lanes mantissas = reinterpret_cast<Lanes>(reinterpret_cast<SignedLanes>(x) >> 16);
+        const SignedLanes values = reinterpret_cast<SignedLanes>(mantissas << exponents);
+        const FloatLanes floats = __builtin_convertvector(values, FloatLanes);
+        std::memcpy(work + 4 * g, &values, sizeof values);
+        std::memcpy(dst + 4 * g, &floats, sizeof floats);
+    }
+    for (; g < groups; ++g) {
+        const unsigned char* p = src + 10 * g;
+        const uint64_t head = LoadBigEndian64(p);
+        const uint32_t exponents = static_cast<uint32_t>(head >> 48);
+        const uint32_t mantissas[4]
+            = {static_cast<uint32_t>(head >> 32), static_cast<uint32_t>(head >> 16),
+                static_cast<uint32_t>(head), (uint32_t{p[8]} << 8) | p[9]};
+        for (int k = 0; k < 4; ++k) {
+            const int32_t mantissa = static_cast<int16_t>(static_cast<uint16_t>(mantissas[k]));
+            const int32_t v = mantissa * (int32_t{1} << ((exponents >> (12 - 4 * k)) & 15u));
+            work[4 * g + k] = v;
+            dst[4 * g + k] = static_cast<float>(v);
         }
-        for (std::size_t i = 4 * first; i < 4 * end; ++i)
-            dst[i] = static_cast<float>(work[i]);
     }
 }
 
+// The exponent formats go sixteen samples a step: each sample widened to a lane, its fraction
+// converted exactly, its exponent added to the float's exponent field. The last samples go one
+// by one with the same formulas.
+
 ORV_HOT_LOOP void Quaternary8Loop(const unsigned char* src, uint32_t* dst, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes x;
+        for (std::size_t j = 0; j < kLanes; ++j)
+            x[j] = src[i + j];
+        const Lanes negative
+            = reinterpret_cast<Lanes>(reinterpret_cast<SignedLanes>(x << 24) >> 31);
+        const Lanes fraction = (x ^ negative) & 15u; // one's complement when negative
+        Lanes bits = reinterpret_cast<Lanes>(
+            __builtin_convertvector(reinterpret_cast<SignedLanes>(fraction), FloatLanes));
+        bits += ((x & 0x70u) << 20) - (4u << 23); // x 4^q / 16
+        bits = (bits & reinterpret_cast<Lanes>(fraction != 0u)) | ((x & 0x80u) << 24);
+        std::memcpy(dst + i, &bits, sizeof bits);
+    }
+    for (; i < n; ++i) {
         const uint32_t b = src[i];
         const uint32_t negative = b >> 7;
         const uint32_t f = b & 15u;
         const uint32_t fraction = negative != 0 ? 15u - f : f;
         const int32_t scale = 2 * static_cast<int32_t>((b >> 4) & 7u) - 4;
-        const uint32_t bits = ScaledBits(0, fraction, scale);
-        dst[i] = (negative << 31) | bits;
+        dst[i] = (negative << 31) | ScaledBits(0, fraction, scale);
     }
 }
 
+// Byte indices of one in-lane shuffle: the two bytes of the sample in the low half of lane k
+// (first byte lowest) to second, first, second, first, so that the lane reads as the
+// big-endian sample twice.
+#define ORV_BIG_ENDIAN_16(k) 4 * (k) + 1, 4 * (k), 4 * (k) + 1, 4 * (k)
+#define ORV_BIG_ENDIAN_16_4(k)                                                                     \
+    ORV_BIG_ENDIAN_16(k), ORV_BIG_ENDIAN_16(k + 1), ORV_BIG_ENDIAN_16(k + 2),                      \
+        ORV_BIG_ENDIAN_16(k + 3)
+
 ORV_HOT_LOOP void Quaternary16Loop(const unsigned char* src, float* dst, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes pairs;
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            uint16_t u;
+            std::memcpy(&u, src + 2 * (i + j), sizeof u);
+            pairs[j] = u;
+        }
+        const LaneBytes pairBytes = reinterpret_cast<LaneBytes>(pairs);
+        const Lanes x = reinterpret_cast<Lanes>(
+            __builtin_shufflevector(pairBytes, pairBytes, ORV_BIG_ENDIAN_16_4(0),
+                ORV_BIG_ENDIAN_16_4(4), ORV_BIG_ENDIAN_16_4(8), ORV_BIG_ENDIAN_16_4(12)));
+        const SignedLanes negative = reinterpret_cast<SignedLanes>(x) >> 31;
+        const SignedLanes v = reinterpret_cast<SignedLanes>(x & 0xFFFu) - (negative & 4095);
+        Lanes bits = reinterpret_cast<Lanes>(__builtin_convertvector(v, FloatLanes));
+        bits += ((x & 0x7000u) << 12) - (12u << 23); // x 4^q / 4096
+        bits &= reinterpret_cast<Lanes>(v != 0);
+        std::memcpy(dst + i, &bits, sizeof bits);
+    }
+    for (; i < n; ++i) {
         const uint32_t hi = src[2 * i];
         const uint32_t m = ((hi & 15u) << 8) | src[2 * i + 1];
         const int32_t v
@@ -388,7 +586,19 @@ ORV_HOT_LOOP void Quaternary16Loop(const unsigned char* src, float* dst, std::si
 
 ORV_HOT_LOOP void Hex8Loop(const unsigned char* src, float* dst, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes x;
+        for (std::size_t j = 0; j < kLanes; ++j)
+            x[j] = src[i + j];
+        const Lanes fraction = x & 31u;
+        Lanes bits = reinterpret_cast<Lanes>(
+            __builtin_convertvector(reinterpret_cast<SignedLanes>(fraction), FloatLanes));
+        bits += ((x & 0x60u) << 20) - (4u << 23); // x 16^q / 16
+        bits = (bits | ((x & 0x80u) << 24)) & reinterpret_cast<Lanes>(fraction != 0u);
+        std::memcpy(dst + i, &bits, sizeof bits);
+    }
+    for (; i < n; ++i) {
         const uint32_t b = src[i];
         const int32_t scale = 4 * static_cast<int32_t>((b >> 5) & 3u) - 4;
         dst[i] = FloatOf(ScaledBits((b & 0x80u) << 24, b & 31u, scale));
@@ -397,10 +607,89 @@ ORV_HOT_LOOP void Hex8Loop(const unsigned char* src, float* dst, std::size_t n)
 
 ORV_HOT_LOOP void Hex16Loop(const uint16_t* src, float* dst, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes x;
+        for (std::size_t j = 0; j < kLanes; ++j)
+            x[j] = src[i + j];
+        const Lanes fraction = x & 0x1FFFu;
+        Lanes bits = reinterpret_cast<Lanes>(
+            __builtin_convertvector(reinterpret_cast<SignedLanes>(fraction), FloatLanes));
+        bits += ((x & 0x6000u) << 12) - (12u << 23); // x 16^q / 4096
+        bits = (bits | ((x & 0x8000u) << 16)) & reinterpret_cast<Lanes>(fraction != 0u);
+        std::memcpy(dst + i, &bits, sizeof bits);
+    }
+    for (; i < n; ++i) {
         const uint32_t w = src[i];
         const int32_t scale = 4 * static_cast<int32_t>((w >> 13) & 3u) - 12;
         dst[i] = FloatOf(ScaledBits((w & 0x8000u) << 16, w & 0x1FFFu, scale));
+    }
+}
+
+// Byte indices that reverse each element of 2, 4 or 8 bytes in 16 bytes from k.
+#define ORV_REVERSE2(k) k + 1, k
+#define ORV_REVERSE2_16(k)                                                                         \
+    ORV_REVERSE2(k), ORV_REVERSE2(k + 2), ORV_REVERSE2(k + 4), ORV_REVERSE2(k + 6),                \
+        ORV_REVERSE2(k + 8), ORV_REVERSE2(k + 10), ORV_REVERSE2(k + 12), ORV_REVERSE2(k + 14)
+#define ORV_REVERSE4(k) k + 3, k + 2, k + 1, k
+#define ORV_REVERSE4_16(k)                                                                         \
+    ORV_REVERSE4(k), ORV_REVERSE4(k + 4), ORV_REVERSE4(k + 8), ORV_REVERSE4(k + 12)
+#define ORV_REVERSE8(k) k + 7, k + 6, k + 5, k + 4, k + 3, k + 2, k + 1, k
+#define ORV_REVERSE8_16(k) ORV_REVERSE8(k), ORV_REVERSE8(k + 8)
+
+// 64 bytes a step; each step reads its bytes before it writes them, so src and dst may be the
+// same array.
+ORV_HOT_LOOP void SwapArray16Loop(const unsigned char* src, unsigned char* dst, std::size_t n)
+{
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        LaneBytes bytes;
+        std::memcpy(&bytes, src + 2 * i, sizeof bytes);
+        bytes = __builtin_shufflevector(bytes, bytes, ORV_REVERSE2_16(0), ORV_REVERSE2_16(16),
+            ORV_REVERSE2_16(32), ORV_REVERSE2_16(48));
+        std::memcpy(dst + 2 * i, &bytes, sizeof bytes);
+    }
+    for (; i < n; ++i) {
+        uint16_t u;
+        std::memcpy(&u, src + 2 * i, sizeof u);
+        u = __builtin_bswap16(u);
+        std::memcpy(dst + 2 * i, &u, sizeof u);
+    }
+}
+
+ORV_HOT_LOOP void SwapArray32Loop(const unsigned char* src, unsigned char* dst, std::size_t n)
+{
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        LaneBytes bytes;
+        std::memcpy(&bytes, src + 4 * i, sizeof bytes);
+        bytes = __builtin_shufflevector(bytes, bytes, ORV_REVERSE4_16(0), ORV_REVERSE4_16(16),
+            ORV_REVERSE4_16(32), ORV_REVERSE4_16(48));
+        std::memcpy(dst + 4 * i, &bytes, sizeof bytes);
+    }
+    for (; i < n; ++i) {
+        uint32_t u;
+        std::memcpy(&u, src + 4 * i, sizeof u);
+        u = __builtin_bswap32(u);
+        std::memcpy(dst + 4 * i, &u, sizeof u);
+    }
+}
+
+ORV_HOT_LOOP void SwapArray64Loop(const unsigned char* src, unsigned char* dst, std::size_t n)
+{
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        LaneBytes bytes;
+        std::memcpy(&bytes, src + 8 * i, sizeof bytes);
+        bytes = __builtin_shufflevector(bytes, bytes, ORV_REVERSE8_16(0), ORV_REVERSE8_16(16),
+            ORV_REVERSE8_16(32), ORV_REVERSE8_16(48));
+        std::memcpy(dst + 8 * i, &bytes, sizeof bytes);
+    }
+    for (; i < n; ++i) {
+        uint64_t u;
+        std::memcpy(&u, src + 8 * i, sizeof u);
+        u = __builtin_bswap64(u);
+        std::memcpy(dst + 8 * i, &u, sizeof u);
     }
 }
 
@@ -414,8 +703,10 @@ void Int16ToFloat(const int16_t* src, float* dst, int count)
 
 void Int32ToFloat(const int32_t* src, float* dst, int count)
 {
-    if (count > 0)
+    if (count > 0) {
+        const NearestRounding nearest;
         Int32ToFloatLoop(src, dst, static_cast<std::size_t>(count));
+    }
 }
 
 void IbmToFloat(const uint32_t* src, float* dst, int count)
@@ -438,8 +729,63 @@ void FloatToIbm(const float* src, uint32_t* dst, int count)
 
 void DoubleToIbm(const double* src, uint32_t* dst, int count)
 {
-    if (count > 0)
+    if (count > 0) {
+        const NearestRounding nearest;
         DoubleToIbmLoop(src, dst, static_cast<std::size_t>(count));
+    }
+}
+
+void IbmBigEndianToFloat(const unsigned char* src, float* dst, int count)
+{
+    if (count > 0)
+        IbmBigEndianToFloatLoop(src, dst, static_cast<std::size_t>(count));
+}
+
+void IbmBigEndianToDouble(const unsigned char* src, double* dst, int count)
+{
+    if (count > 0)
+        IbmBigEndianToDoubleLoop(src, dst, static_cast<std::size_t>(count));
+}
+
+void FloatToIbmBigEndian(const float* src, unsigned char* dst, int count)
+{
+    if (count > 0)
+        FloatToIbmBigEndianLoop(src, dst, static_cast<std::size_t>(count));
+}
+
+void Int16BigEndianToFloat(const unsigned char* src, float* dst, int count)
+{
+    if (count > 0)
+        Int16BigEndianToFloatLoop(src, dst, static_cast<std::size_t>(count));
+}
+
+void Int32BigEndianToFloat(const unsigned char* src, float* dst, int count)
+{
+    if (count > 0) {
+        const NearestRounding nearest;
+        Int32BigEndianToFloatLoop(src, dst, static_cast<std::size_t>(count));
+    }
+}
+
+void SwapArray16(const void* src, void* dst, int count)
+{
+    if (count > 0)
+        SwapArray16Loop(static_cast<const unsigned char*>(src), static_cast<unsigned char*>(dst),
+            static_cast<std::size_t>(count));
+}
+
+void SwapArray32(const void* src, void* dst, int count)
+{
+    if (count > 0)
+        SwapArray32Loop(static_cast<const unsigned char*>(src), static_cast<unsigned char*>(dst),
+            static_cast<std::size_t>(count));
+}
+
+void SwapArray64(const void* src, void* dst, int count)
+{
+    if (count > 0)
+        SwapArray64Loop(static_cast<const unsigned char*>(src), static_cast<unsigned char*>(dst),
+            static_cast<std::size_t>(count));
 }
 
 int BcdToInt(const unsigned char* buf, int offset, bool skipFirstNibble, int digitCount)

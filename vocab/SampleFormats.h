@@ -8,18 +8,21 @@
 // for `count` elements of the stated width; a count of 0 or less converts nothing. No routine
 // allocates, reports, checks its pointers or keeps state, so all may run on any thread.
 //
-// Arrays must not overlap, except that IbmToFloat and FloatToIbm may convert in place: their
-// source and destination may be the very same array (not a shifted part of it).
+// Arrays must not overlap, except that IbmToFloat, FloatToIbm and the SwapArray routines may
+// convert in place: their source and destination may be the very same array (not a shifted part
+// of it).
+//
+// Routines named BigEndian read or write file-order (big-endian) bytes at any alignment, in one
+// pass: each gives the same result as its host-order relative applied to the byte-swapped words.
 //
 // An IBM single-precision word, held in host order as a 32-bit unsigned integer, is
 //   bit 31 sign | bits 24-30 exponent E, excess 64 | bits 0-23 fraction F
 // and stands for (-1)^sign x (F / 2^24) x 16^(E - 64). Conversions between IBM and IEEE
 // single never round: fraction bits shifted out to the right are dropped.
 //
-// The IBM and packed-exponent conversions, Int32ToFloat and Decode20Bit work on bit patterns:
-// they give the same bits under any rounding mode and with flush-to-zero or
-// denormals-are-zero switched on, and they leave the floating-point environment (modes and
-// exception flags) as they found it. ApplyScalar and RemoveScalar are plain single-precision
+// The IBM and packed-exponent conversions, the integer conversions and Decode20Bit give the
+// same bits under any rounding mode and with flush-to-zero or denormals-are-zero switched on,
+// and they leave the floating-point environment (modes and exception flags) as they found it. ApplyScalar and RemoveScalar are plain single-precision
 // arithmetic and follow the environment.
 
 // dst[i] = src[i] as float (always exact).
@@ -46,6 +49,24 @@ void FloatToIbm(const float* src, uint32_t* dst, int count);
 // Each double narrowed to float (nearest, ties to even; too large gives infinity), then as
 // FloatToIbm.
 void DoubleToIbm(const double* src, uint32_t* dst, int count);
+
+// IBM words in file order (4 bytes each, any alignment) to IEEE single: exactly IbmToFloat's
+// result for each byte-swapped word.
+void IbmBigEndianToFloat(const unsigned char* src, float* dst, int count);
+
+// IBM words in file order to double: IbmToDouble's result for each byte-swapped word.
+void IbmBigEndianToDouble(const unsigned char* src, double* dst, int count);
+
+// IEEE single to IBM words in file order, 4 * count bytes out at any alignment: FloatToIbm's
+// words, byte-swapped.
+void FloatToIbmBigEndian(const float* src, unsigned char* dst, int count);
+
+// Big-endian 16-bit two's-complement integers (2 bytes each, any alignment) to float, exactly.
+void Int16BigEndianToFloat(const unsigned char* src, float* dst, int count);
+
+// Big-endian 32-bit two's-complement integers (4 bytes each, any alignment) to the nearest
+// float, ties to even, as Int32ToFloat.
+void Int32BigEndianToFloat(const unsigned char* src, float* dst, int count);
 
 // The packed-decimal field of `digitCount` digits starting at byte `offset` of `buf`, high
 // nibble first, or at the low nibble of that byte when `skipFirstNibble` is set. Nibbles are
@@ -94,6 +115,12 @@ void SwapBytes(void* p, int size);
 
 // SwapBytes(p, 2).
 void Swap16(void* p);
+
+// Copy count elements of 2, 4 or 8 bytes from src to dst, reversing the byte order of each.
+// Any alignment; src and dst may be the very same array (in place).
+void SwapArray16(const void* src, void* dst, int count);
+void SwapArray32(const void* src, void* dst, int count);
+void SwapArray64(const void* src, void* dst, int count);
 
 // A header scale factor: a positive scalar multiplies, a negative one divides by its magnitude,
 // zero leaves the value unchanged.

@@ -37,7 +37,7 @@ echo "== cmake --install into $PREFIX"
 run_logged "$WORK/install.log" "$CMAKE" --install "$BUILD" --prefix "$PREFIX"
 
 echo "== public headers"
-expected_headers="AppConsole.h CalendarChoices.h OrvAboutDlg.h OrvApp.h OrvConsole.h SampleFormats.h TextUtils.h TraceHeaderNames.h ui_OrvAboutDlgUi.h"
+expected_headers="AppConsole.h CalendarChoices.h ConsoleProgress.h OrvAboutDlg.h OrvApp.h OrvConsole.h SampleFormats.h SegyFile.h SegyLayout.h SegyWriter.h TextUtils.h TraceHeaderNames.h ui_OrvAboutDlgUi.h"
 [ -d "$PREFIX/include/orvframe" ] || fail "no include/orvframe in the prefix"
 installed_headers=$(cd "$PREFIX/include/orvframe" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs)
 [ "$installed_headers" = "$expected_headers" ] ||
@@ -79,6 +79,16 @@ if command -v readelf >/dev/null; then
     esac
     case " $needed " in
     *libQt5Gui* | *libQt5Widgets*) fail "OrvFrame::Vocab brought more than Qt Core" ;;
+    esac
+fi
+
+echo "== a SEG-Y file"
+segy_out=$("$WORK/build/orv-segy-probe" 2>&1) || fail "orv-segy-probe failed: $segy_out"
+expected_segy=$'3 traces of 4 samples, format ibm32\ninline 100 to 102, first sample 0'
+[ "$segy_out" = "$expected_segy" ] || fail "orv-segy-probe printed '$segy_out'"
+if command -v readelf >/dev/null; then
+    case " $(readelf -d "$WORK/build/orv-segy-probe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | xargs) " in
+    *libQt5Gui* | *libQt5Widgets*) fail "OrvFrame::Segy brought more than Qt Core" ;;
     esac
 fi
 

@@ -357,12 +357,120 @@ void FuzzSwapAndScalars(FuzzedDataProvider& fdp)
     }
 }
 
+// The byte-reversed copy of `bytes`, element by element.
+std::vector<unsigned char> Reversed(std::vector<unsigned char> bytes, std::size_t width)
+{
+    for (std::size_t i = 0; i + width <= bytes.size(); i += width) {
+        for (std::size_t a = i, b = i + width - 1; a < b; ++a, --b) {
+            const unsigned char t = bytes[a];
+            bytes[a] = bytes[b];
+            bytes[b] = t;
+        }
+    }
+    return bytes;
+}
+
+// The file-order routines, their byte side at offset 0 to 3 and their host side 0 to 3 elements
+// on, against the host-order routines on the swapped words. The arrays end where the call
+// must stop; the bytes before the destination must stay as they were.
+void FuzzBigEndian(FuzzedDataProvider& fdp, const Layout& l)
+{
+    const int which = fdp.ConsumeIntegralInRange(0, 4);
+    const std::size_t a = fdp.ConsumeIntegralInRange<std::size_t>(0, 3);
+    const std::size_t b = fdp.ConsumeIntegralInRange<std::size_t>(0, 3);
+    const int shape = fdp.ConsumeIntegralInRange(0, 2);
+    const std::size_t inWidth = which == 3 ? 2 : 4;
+    const std::size_t outWidth = which == 1 ? 8 : 4;
+    // File-order bytes at any offset; host numbers whole elements from an aligned start.
+    const std::size_t srcOffset = which == 2 ? 4 * a : a;
+    const std::size_t dstOffset = which == 2 ? b : outWidth * b;
+    std::vector<uint32_t> words = Elements<uint32_t>(SourceBytes(fdp, 4 * l.size), l.size);
+    Shape(words, shape, which != 2);
+    std::vector<unsigned char> hostOrder(inWidth * l.n);
+    for (std::size_t i = 0; i < l.n; ++i)
+        std::memcpy(&hostOrder[inWidth * i], &words[i], inWidth);
+    // The source as the routine sees it: file order, except for FloatToIbmBigEndian.
+    const std::vector<unsigned char> given = which == 2 ? hostOrder : Reversed(hostOrder, inWidth);
+    std::vector<unsigned char> src(srcOffset + given.size());
+    std::copy(given.begin(), given.end(), src.begin() + static_cast<long>(srcOffset));
+    std::vector<unsigned char> dst(dstOffset + outWidth * l.n + (l.n == 0 ? 1 : 0), 7);
+    std::vector<unsigned char> expected(outWidth * l.n + 1);
+    const unsigned char* in = src.data() + srcOffset;
+    unsigned char* out = dst.data() + dstOffset;
+    const int count = l.count;
+    const char* routine = "";
+    switch (which) {
+    case 0:
+        routine = "IbmBigEndianToFloat";
+        IbmBigEndianToFloat(in, reinterpret_cast<float*>(out), count);
+        IbmToFloat(reinterpret_cast<const uint32_t*>(hostOrder.data()),
+            reinterpret_cast<float*>(expected.data()), count);
+        break;
+    case 1:
+        routine = "IbmBigEndianToDouble";
+        IbmBigEndianToDouble(in, reinterpret_cast<double*>(out), count);
+        IbmToDouble(reinterpret_cast<const uint32_t*>(hostOrder.data()),
+            reinterpret_cast<double*>(expected.data()), count);
+        break;
+    case 2:
+        routine = "FloatToIbmBigEndian";
+        FloatToIbmBigEndian(reinterpret_cast<const float*>(in), out, count);
+        FloatToIbm(reinterpret_cast<const float*>(hostOrder.data()),
+            reinterpret_cast<uint32_t*>(expected.data()), count);
+        expected = Reversed(expected, 4);
+        break;
+    case 3:
+        routine = "Int16BigEndianToFloat";
+        Int16BigEndianToFloat(in, reinterpret_cast<float*>(out), count);
+        Int16ToFloat(reinterpret_cast<const int16_t*>(hostOrder.data()),
+            reinterpret_cast<float*>(expected.data()), count);
+        break;
+    default:
+        routine = "Int32BigEndianToFloat";
+        Int32BigEndianToFloat(in, reinterpret_cast<float*>(out), count);
+        Int32ToFloat(reinterpret_cast<const int32_t*>(hostOrder.data()),
+            reinterpret_cast<float*>(expected.data()), count);
+        break;
+    }
+    for (std::size_t i = 0; i < dstOffset; ++i)
+        Check(dst[i] == 7, routine, i, 0, dst[i], 7);
+    for (std::size_t i = 0; i < outWidth * l.n; ++i)
+        Check(
+            out[i] == expected[i], routine, i / outWidth, words[i / outWidth], out[i], expected[i]);
+}
+
+// SwapArray16/32/64 at byte offsets 0 to 3, in place or not, against a byte-by-byte reversal.
+void FuzzSwapArrays(FuzzedDataProvider& fdp, const Layout& l)
+{
+    const std::size_t width = std::size_t{2} << fdp.ConsumeIntegralInRange(0, 2);
+    const std::size_t offset = fdp.ConsumeIntegralInRange<std::size_t>(0, 3);
+    const bool inPlace = fdp.ConsumeBool();
+    const std::vector<unsigned char> bytes = SourceBytes(fdp, width * l.n);
+    std::vector<unsigned char> src(offset + bytes.size() + (l.n == 0 ? 1 : 0));
+    std::copy(bytes.begin(), bytes.end(), src.begin() + static_cast<long>(offset));
+    std::vector<unsigned char> dst(src.size(), 7);
+    unsigned char* out = inPlace ? src.data() + offset : dst.data() + offset;
+    void (*swap)(const void*, void*, int)
+        = width == 2 ? SwapArray16 : (width == 4 ? SwapArray32 : SwapArray64);
+    swap(src.data() + offset, out, l.count);
+    const std::vector<unsigned char> expected = Reversed(bytes, width);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        Check(out[i] == expected[i], "SwapArray", i, width, out[i], expected[i]);
+    if (!inPlace) {
+        for (std::size_t i = 0; i < offset; ++i)
+            Check(dst[i] == 7, "SwapArray before", i, width, dst[i], 7);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            Check(src[offset + i] == bytes[i], "SwapArray source", i, width, src[offset + i],
+                bytes[i]);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     FuzzedDataProvider fdp(data, size);
-    const int routine = fdp.ConsumeIntegralInRange(0, 10);
+    const int routine = fdp.ConsumeIntegralInRange(0, 12);
     if (routine == 9) {
         FuzzBcd(fdp);
         return 0;
@@ -396,6 +504,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         break;
     case 7:
         FuzzDecode20Bit(fdp, l);
+        break;
+    case 11:
+        FuzzBigEndian(fdp, l);
+        break;
+    case 12:
+        FuzzSwapArrays(fdp, l);
         break;
     default:
         FuzzExponentFormats(fdp, l);
