@@ -164,10 +164,13 @@ int RunConvert(const QCommandLineParser& parser, const QStringList& arguments)
 
     CatchStopSignals();
     QString error;
-    const std::unique_ptr<SegyFile> in = SegyFile::Open(inPath, &error);
+    SegyOpenOptions openOptions;
+    // A variable-length file is scanned on opening: Ctrl-C stops that too.
+    openOptions.progress = [](qint64, qint64) { return stopSignal == 0; };
+    const std::unique_ptr<SegyFile> in = SegyFile::Open(inPath, &error, openOptions);
     if (!in) {
         ReportError(error);
-        return kExitFailed;
+        return stopSignal != 0 ? 128 + int(stopSignal) : int(kExitFailed);
     }
     ReportWarnings(*in);
 
