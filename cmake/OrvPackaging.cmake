@@ -12,6 +12,27 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CMAKE_PROJECT_NAME} built using CMake")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 
+# The stripped install that cpack makes keeps the compiler's .comment
+# section; Debian's own packaging tools remove it, and .note, from the
+# programs and static libraries they ship. So does a stripped install here.
+# orv_strip_notes(<component> <installed file>), the path under the prefix.
+function(orv_strip_notes component file)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+    --enable-deterministic-archives \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${file}\"
+    COMMAND_ERROR_IS_FATAL ANY)
+endif()" COMPONENT ${component})
+endfunction()
+orv_strip_notes(app ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:orv-vantor>)
+orv_strip_notes(segy ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:orv-segy>)
+set(ORV_FRAME_LIBRARIES orv_vocab orv_frame)
+if(TARGET orv_segy)
+  list(APPEND ORV_FRAME_LIBRARIES orv_segy)
+endif()
+foreach(library IN LISTS ORV_FRAME_LIBRARIES)
+  orv_strip_notes(dev ${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:${library}>)
+endforeach()
+
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL app dev segy)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -6,7 +6,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 
-ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev || exit 1
+ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev lintian || exit 1
 
 LOGS="$ROOT/build-logs"
 mkdir -p "$LOGS"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian packages with `cpack -G DEB` from a build folder into a
-# fresh folder and checks their control fields and contents listings.
+# fresh folder and checks their control fields and contents listings, the
+# hardening of the shipped program, and that lintian reports no error and
+# no warning on any of them.
 #
 # check-deb.sh <build dir> <work dir> <version> [cpack]
 set -euo pipefail
@@ -20,6 +22,8 @@ fail() {
 command -v dpkg-deb >/dev/null || fail "dpkg-deb is missing"
 command -v dpkg-shlibdeps >/dev/null ||
     fail "dpkg-shlibdeps is missing: install dpkg-dev (scripts/test.sh does)"
+command -v lintian >/dev/null || fail "lintian is missing (scripts/test.sh installs it)"
+command -v readelf >/dev/null || fail "readelf is missing (binutils)"
 
 rm -rf "$WORK"
 mkdir -p "$WORK"
@@ -86,6 +90,28 @@ has "$APP_DEB" "/usr/share/icons/hicolor/scalable/apps/$APP_ID.svg" -rw-r--r--
 for size in 16 32 48 64 128 256; do
     has "$APP_DEB" "/usr/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png" -rw-r--r--
 done
+has "$APP_DEB" /usr/share/man/man1/orv-vantor.1.gz -rw-r--r--
+has "$APP_DEB" /usr/share/doc/orv-vantor/copyright -rw-r--r--
+has "$APP_DEB" /usr/share/doc/orv-vantor/changelog.gz -rw-r--r--
+# The changelog's latest entry is this version.
+mkdir -p "$WORK/app"
+dpkg-deb -x "$APP_DEB" "$WORK/app"
+changelog_version=$(zcat "$WORK/app/usr/share/doc/orv-vantor/changelog.gz" | sed -n '1s/^[^ ]* (\([^)]*\)).*/\1/p')
+[ "$changelog_version" = "$VERSION" ] ||
+    fail "the changelog's latest entry is '$changelog_version', the package's version $VERSION"
+
+# The shipped program is hardened: position-independent, read-only
+# relocations bound at start, stack protector. (It is compiled with
+# _FORTIFY_SOURCE=2 too, but calls no libc function that has a checked form,
+# so the binary cannot show it.)
+program="$WORK/app/usr/bin/orv-vantor"
+readelf -h "$program" | grep -qE 'Type:[[:space:]]+DYN' || fail "orv-vantor is not position-independent"
+readelf -lW "$program" | grep -q GNU_RELRO || fail "orv-vantor has no read-only relocations"
+readelf -dW "$program" | grep -qE '\(BIND_NOW\)|\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' ||
+    fail "orv-vantor does not bind at start"
+imports=$(readelf --dyn-syms -W "$program" | awk '{print $8}')
+grep -q '^__stack_chk_fail' <<<"$imports" || fail "orv-vantor has no stack protector"
+
 # The application package carries no development files, and nothing
 # outside /usr.
 unexpected=$(listing "$APP_DEB" | grep -E '^/usr/(include|lib)(/|$)|\.a$|^/[^u]' || true)
@@ -104,10 +130,22 @@ for header in OrvApp.h OrvConsole.h AppConsole.h OrvAboutDlg.h ui_OrvAboutDlgUi.
     has "$DEV_DEB" "/usr/include/orvframe/$header" -rw-r--r--
 done
 for name in liborvframe.a liborvvocab.a cmake/OrvFrame/OrvFrameConfig.cmake \
-    cmake/OrvFrame/OrvFrameConfigVersion.cmake cmake/OrvFrame/OrvFrameTargets.cmake; do
+    cmake/OrvFrame/OrvFrameConfigVersion.cmake cmake/OrvFrame/OrvFrameVocabTargets.cmake \
+    cmake/OrvFrame/OrvFrameFrameTargets.cmake; do
     grep -qE "^/usr/lib/([^/]+/)?$name$" <<<"$dev_list" || fail "orv-frame-dev lacks $name"
 done
-unexpected=$(grep -E '^/usr/(bin|share)(/|$)|/Zk[^/]*\.h$|/ui_Zk' <<<"$dev_list" || true)
+has "$DEV_DEB" /usr/share/doc/orv-frame-dev/copyright -rw-r--r--
+has "$DEV_DEB" /usr/share/doc/orv-frame-dev/changelog.gz -rw-r--r--
+has "$DEV_DEB" /usr/share/doc/orv-frame-dev/html/index.html -rw-r--r--
+has "$DEV_DEB" /usr/share/doc/orv-frame-dev/guide.md -rw-r--r--
+has "$DEV_DEB" /usr/share/doc/orv-frame-dev/examples/main.cpp -rw-r--r--
+# Libraries in Debian's multiarch folder.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+for name in liborvframe.a liborvvocab.a cmake/OrvFrame/OrvFrameConfig.cmake; do
+    grep -qxF "/usr/lib/$multiarch/$name" <<<"$dev_list" || fail "orv-frame-dev lacks /usr/lib/$multiarch/$name"
+done
+unexpected=$(grep -E '^/usr/(bin|share)(/|$)|/Zk[^/]*\.h$|/ui_Zk' <<<"$dev_list" |
+    grep -vE '^/usr/share(/doc(/orv-frame-dev(/.*)?)?|/doc-base(/orv-frame-dev)?)?$' || true)
 [ -z "$unexpected" ] || fail "orv-frame-dev carries: $unexpected"
 
 echo "== $(basename "$SEGY_DEB")"
@@ -127,6 +165,8 @@ fi
 has "$SEGY_DEB" /usr/bin/orv-segy -rwxr-xr-x
 has "$SEGY_DEB" /usr/share/man/man1/orv-segy.1.gz -rw-r--r--
 has "$SEGY_DEB" /usr/share/bash-completion/completions/orv-segy -rw-r--r--
+has "$SEGY_DEB" /usr/share/doc/orv-segy/copyright -rw-r--r--
+has "$SEGY_DEB" /usr/share/doc/orv-segy/changelog.gz -rw-r--r--
 segy_paths=(/ /usr /usr/bin /usr/bin/orv-segy /usr/share /usr/share/man /usr/share/man/man1
     /usr/share/man/man1/orv-segy.1.gz /usr/share/bash-completion
     /usr/share/bash-completion/completions /usr/share/bash-completion/completions/orv-segy)
@@ -140,5 +180,17 @@ version=$("$WORK/segy-root/usr/bin/orv-segy" --version)
 [ "$version" = "orv-segy $VERSION" ] || fail "orv-segy --version gives '$version'"
 gzip -dc "$WORK/segy-root/usr/share/man/man1/orv-segy.1.gz" | grep -q '^\.SH EXIT STATUS' ||
     fail "orv-segy.1.gz is not the manual page"
+
+# lintian on every package built: any error or warning fails, information
+# tags are shown.
+echo "== lintian"
+for deb in "$WORK"/*.deb; do
+    report=$(lintian --fail-on none --display-info --no-tag-display-limit "$deb" 2>"$WORK/lintian.err") ||
+        { cat "$WORK/lintian.err" >&2; fail "lintian could not check $(basename "$deb")"; }
+    echo "$(basename "$deb"): ${report:-no tags}"
+    if grep -qE '^[EW]: ' <<<"$report"; then
+        fail "lintian reports errors or warnings on $(basename "$deb")"
+    fi
+done
 
 echo "Debian packages: all checks passed"

@@ -1,5 +1,5 @@
-// A tool that reads a SEG-Y file with the frame's library: Qt Core only. With a file name it
-// lists the file; without one it writes a small file first and reads that.
+// A tool that writes a small SEG-Y file with the frame's library (to the path given, or to the
+// temporary folder) and reads it back: Qt Core only.
 #include <SegyFile.h>
 #include <SegyWriter.h>
 
@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QString path
         = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::temp().filePath("orv-segy-probe.sgy");
-    if (argc < 2 && !WriteSample(path))
+    if (!WriteSample(path))
         return 1;
 
     // -- the README example starts here
