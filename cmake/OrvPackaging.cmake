@@ -1,6 +1,7 @@
 # Debian packages, built with `cpack -G DEB` in the build folder:
 #   orv-vantor     the application, its desktop entry, icon and AppStream data
 #   orv-frame-dev  the frame's static libraries, headers and CMake package
+#   orv-segy       the SEG-Y command-line tool, its manual page and bash completion
 set(CPACK_PACKAGE_NAME orv-vantor)
 set(CPACK_PACKAGE_VENDOR "Tessavo Corp")
 set(CPACK_PACKAGE_CONTACT "Tessavo Corp <support@tessavo.com>")
@@ -23,6 +24,7 @@ function(orv_strip_notes component file)
 endif()" COMPONENT ${component})
 endfunction()
 orv_strip_notes(app ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:orv-vantor>)
+orv_strip_notes(segy ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:orv-segy>)
 set(ORV_FRAME_LIBRARIES orv_vocab orv_frame)
 if(TARGET orv_segy)
   list(APPEND ORV_FRAME_LIBRARIES orv_segy)
@@ -32,7 +34,7 @@ foreach(library IN LISTS ORV_FRAME_LIBRARIES)
 endforeach()
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL app dev)
+set(CPACK_COMPONENTS_ALL app dev segy)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tessavo Corp <support@tessavo.com>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tessavo.com/")
@@ -57,5 +59,13 @@ The frame under Tessavo Corp's seismic-data-processing products: the
 application class, the message console with console log files and progress
 dialog, the about dialog, and a Qt Core library of seismic vocabulary and
 sample format conversions. Products link it with find_package(OrvFrame).")
+
+set(CPACK_DEBIAN_SEGY_PACKAGE_NAME orv-segy)
+set(CPACK_DEBIAN_SEGY_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_SEGY_DESCRIPTION
+  "Command-line tool that shows and converts SEG-Y files
+orv-segy shows the layout, textual and binary headers, trace headers and
+samples of SEG-Y seismic data files, and converts them to another sample
+format or byte order. It needs Qt Core only.")
 
 include(CPack)

@@ -35,6 +35,8 @@ APP_DEB="$WORK/orv-vantor_${VERSION}_$ARCH.deb"
 DEV_DEB="$WORK/orv-frame-dev_${VERSION}_$ARCH.deb"
 [ -f "$APP_DEB" ] || fail "no $(basename "$APP_DEB"); cpack made: $(cd "$WORK" && echo ./*.deb)"
 [ -f "$DEV_DEB" ] || fail "no $(basename "$DEV_DEB")"
+SEGY_DEB="$WORK/orv-segy_${VERSION}_$ARCH.deb"
+[ -f "$SEGY_DEB" ] || fail "no $(basename "$SEGY_DEB")"
 
 # field <deb> <name>
 field() {
@@ -145,6 +147,39 @@ done
 unexpected=$(grep -E '^/usr/(bin|share)(/|$)|/Zk[^/]*\.h$|/ui_Zk' <<<"$dev_list" |
     grep -vE '^/usr/share(/doc(/orv-frame-dev(/.*)?)?|/doc-base(/orv-frame-dev)?)?$' || true)
 [ -z "$unexpected" ] || fail "orv-frame-dev carries: $unexpected"
+
+echo "== $(basename "$SEGY_DEB")"
+dpkg-deb -f "$SEGY_DEB"
+expect_field "$SEGY_DEB" Package orv-segy
+expect_field "$SEGY_DEB" Version "$VERSION"
+expect_field "$SEGY_DEB" Section science
+expect_field "$SEGY_DEB" Maintainer "$MAINTAINER"
+# A command-line tool: Qt Core and the C++ runtime, no GUI libraries.
+segy_depends=$(sed 's/[,|]/\n/g' <<<"$(field "$SEGY_DEB" Depends)" | awk '{print $1}')
+for lib in libc6 libstdc++6 libqt5core5a; do
+    grep -qxF "$lib" <<<"$segy_depends" || fail "orv-segy's Depends lacks $lib"
+done
+if grep -qE '^libqt5(gui|widgets)' <<<"$segy_depends"; then
+    fail "orv-segy depends on Qt GUI libraries: $(field "$SEGY_DEB" Depends)"
+fi
+has "$SEGY_DEB" /usr/bin/orv-segy -rwxr-xr-x
+has "$SEGY_DEB" /usr/share/man/man1/orv-segy.1.gz -rw-r--r--
+has "$SEGY_DEB" /usr/share/bash-completion/completions/orv-segy -rw-r--r--
+has "$SEGY_DEB" /usr/share/doc/orv-segy/copyright -rw-r--r--
+has "$SEGY_DEB" /usr/share/doc/orv-segy/changelog.gz -rw-r--r--
+segy_paths=(/ /usr /usr/bin /usr/bin/orv-segy /usr/share /usr/share/man /usr/share/man/man1
+    /usr/share/man/man1/orv-segy.1.gz /usr/share/bash-completion
+    /usr/share/bash-completion/completions /usr/share/bash-completion/completions/orv-segy)
+unexpected=$(listing "$SEGY_DEB" | grep -vxF -f <(printf '%s\n' "${segy_paths[@]}") |
+    grep -vE '^/usr/share/doc(/|$)' || true)
+[ -z "$unexpected" ] || fail "orv-segy carries: $unexpected"
+# The packaged program runs, and its manual page reads.
+rm -rf "$WORK/segy-root"
+dpkg-deb -x "$SEGY_DEB" "$WORK/segy-root"
+version=$("$WORK/segy-root/usr/bin/orv-segy" --version)
+[ "$version" = "orv-segy $VERSION" ] || fail "orv-segy --version gives '$version'"
+gzip -dc "$WORK/segy-root/usr/share/man/man1/orv-segy.1.gz" | grep -q '^\.SH EXIT STATUS' ||
+    fail "orv-segy.1.gz is not the manual page"
 
 # lintian on every package built: any error or warning fails, information
 # tags are shown.

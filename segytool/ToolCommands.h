@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QStringList>
+
+#include <QCommandLineOption>
+#include <QList>
+
+class QCommandLineParser;
+class QString;
+class SegyFile;
+
+/// Exit statuses of the tool.
+enum ToolExit {
+    kExitOk = 0,
+    kExitFailed = 1, ///< a file could not be read or written
+    kExitUsage = 2, ///< bad arguments
+};
+
+/// One command of the tool: its options, its help and what it does.
+struct ToolCommand {
+    const char* name;
+    const char* synopsis; ///< what follows the name in the usage line
+    const char* brief; ///< a few words for the list of commands
+    const char* summary; ///< what the command does, for its own help
+    int minArguments;
+    int maxArguments; ///< -1: any number
+    QList<QCommandLineOption> (*options)(); ///< nullptr: none but --help
+    /// Runs the command on its positional arguments; returns the exit status.
+    int (*run)(const QCommandLineParser& parser, const QStringList& arguments);
+};
+
+/// The commands, in the order the help lists them.
+const ToolCommand* ToolCommands(int* count);
+
+/// The command called `name`, or nullptr.
+const ToolCommand* FindToolCommand(const QString& name);
+
+/// Reports a usage error of `command` (or of the tool when nullptr) with a hint to its help;
+/// returns kExitUsage.
+int ReportUsageError(const ToolCommand* command, const QString& message);
+
+/// `message` without the "PATH: " the library's messages start with.
+QString WithoutPath(const QString& message, const QString& path);
+
+/// Reports each warning of `file` on standard error as "orv-segy: PATH: warning: ...".
+void ReportWarnings(const SegyFile& file);
+
+/// The convert command's work (ConvertCommand.cpp).
+QList<QCommandLineOption> ConvertOptions();
+int RunConvert(const QCommandLineParser& parser, const QStringList& arguments);
