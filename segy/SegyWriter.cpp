@@ -1,14 +1,20 @@
 #include "SegyWriter.h"
 
 #include "SegyFields.h"
+#include "SegyPendingFile.h"
 #include "SegySamples.h"
 
 #include "TextUtils.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -16,7 +22,9 @@ namespace {
 constexpr int kTextBytes = 3200;
 constexpr int kTraceHeaderBytes = 240;
 // Traces collect in memory up to this size before they are written.
-constexpr std::size_t kFlushBytes = std::size_t{4} << 20;
+constexpr std::size_t kFlushBytes = std::size_t{8} << 20;
+// SegyCopy reads the input in runs of about this many bytes.
+constexpr qint64 kRunBytes = qint64{4} << 20;
 constexpr qint64 kByteOrderConstant = 0x01020304;
 
 const SegyField& Binary(int byte)
@@ -51,8 +59,28 @@ struct SegyWriter::Data {
     QList<QByteArray> extended;
     QList<QByteArray> trailers;
     SegyBinaryHeader binary;
-    QSaveFile file;
-    std::vector<unsigned char> buffer;
+    SegyPendingFile file;
+    // Bytes not yet written: `used` of `capacity`, left uninitialised until filled.
+    std::unique_ptr<unsigned char[]> buffer;
+    std::size_t used = 0;
+    std::size_t capacity = 0;
+    // A full buffer goes to a thread of its own that writes it while the next one fills: the
+    // system's copy into the page cache overlaps the conversion.
+    std::thread writerThread;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::unique_ptr<unsigned char[]> writing; // the buffer being written, null when idle
+    std::size_t writingSize = 0;
+    std::size_t writingCapacity = 0;
+    std::unique_ptr<unsigned char[]> spare; // the other buffer, while not in use
+    std::size_t spareCapacity = 0;
+    bool stopWriting = false;
+    QString writeFailure; // the system's reason, once a write failed
+
+    ~Data() { StopWriting(); }
+    void WriteInBackground();
+    bool WaitForWrite(QString* error);
+    void StopWriting();
     const SegyFormat* format = nullptr;
     bool begun = false;
     bool headersWritten = false;
@@ -60,6 +88,8 @@ struct SegyWriter::Data {
     bool little = false;
     int revision = 1;
     qint64 traces = 0;
+    qint64 fileSamples = 0; // the binary header's samples per trace, as written
+    int extraBytes = 0; // additional trace headers of every trace
 
     QString Message(const QString& problem) const { return path + QStringLiteral(": ") + problem; }
     bool Fail(QString* error, const QString& problem)
@@ -67,10 +97,13 @@ struct SegyWriter::Data {
         if (error)
             *error = Message(problem);
         failed = true;
-        file.cancelWriting();
+        StopWriting();
+        file.Discard();
         return false;
     }
     bool Flush(QString* error);
+    unsigned char* Reserve(std::size_t bytes, QString* error);
+    bool Append(const char* data, std::size_t bytes, QString* error);
     bool WriteHeaders(int firstCount, QString* error);
     unsigned char* AppendTrace(
         const SegyTraceHeader& header, int count, const QByteArray& additional, QString* error);
@@ -82,19 +115,95 @@ struct SegyWriter::Data {
         if (!dst)
             return false;
         EncodeSegySamples(samples, format->code, little, dst, count);
-        return buffer.size() < kFlushBytes || Flush(error);
+        return used < kFlushBytes || Flush(error);
     }
 };
 
+void SegyWriter::Data::WriteInBackground()
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+        changed.wait(lock, [this] { return writing || stopWriting; });
+        if (!writing)
+            return;
+        QString reason;
+        lock.unlock();
+        const bool ok = writeFailure.isNull() && file.Write(writing.get(), writingSize, &reason);
+        lock.lock();
+        if (!ok && writeFailure.isNull())
+            writeFailure = reason;
+        // Handed back as the spare buffer.
+        spare = std::move(writing);
+        spareCapacity = writingCapacity;
+        changed.notify_all();
+    }
+}
+
+// Waits until the buffer in the writer thread is written; false when a write failed.
+bool SegyWriter::Data::WaitForWrite(QString* error)
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return !writing; });
+    if (writeFailure.isNull())
+        return true;
+    const QString reason = writeFailure;
+    lock.unlock();
+    return Fail(error, QStringLiteral("cannot write: %1").arg(reason));
+}
+
+void SegyWriter::Data::StopWriting()
+{
+    if (!writerThread.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopWriting = true;
+    }
+    changed.notify_all();
+    writerThread.join();
+}
+
 bool SegyWriter::Data::Flush(QString* error)
 {
-    if (buffer.empty())
+    if (used == 0)
         return true;
-    const qint64 n = qint64(buffer.size());
-    if (file.write(reinterpret_cast<const char*>(buffer.data()), n) != n)
-        return Fail(error, QStringLiteral("cannot write: %1").arg(file.errorString()));
-    buffer.clear();
+    if (!WaitForWrite(error))
+        return false;
+    if (!writerThread.joinable())
+        writerThread = std::thread([this] { WriteInBackground(); });
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        writing = std::move(buffer);
+        writingSize = used;
+        writingCapacity = capacity;
+        buffer = std::move(spare);
+        capacity = buffer ? spareCapacity : 0;
+    }
+    changed.notify_all();
+    used = 0;
     return true;
+}
+
+// Room for `bytes` more at the end of the buffer, flushing it first when full.
+unsigned char* SegyWriter::Data::Reserve(std::size_t bytes, QString* error)
+{
+    if (used + bytes > capacity && !Flush(error))
+        return nullptr;
+    if (bytes > capacity) {
+        capacity = std::max(bytes, kFlushBytes + (std::size_t{1} << 20));
+        buffer.reset(new unsigned char[capacity]);
+    }
+    unsigned char* at = buffer.get() + used;
+    used += bytes;
+    return at;
+}
+
+bool SegyWriter::Data::Append(const char* data, std::size_t bytes, QString* error)
+{
+    unsigned char* at = Reserve(bytes, error);
+    if (at && bytes > 0)
+        std::memcpy(at, data, bytes);
+    return at != nullptr;
 }
 
 // The file headers, with the fields the writer keeps right; `firstCount` is the first trace's
@@ -162,9 +271,11 @@ bool SegyWriter::Data::WriteHeaders(int firstCount, QString* error)
                     .arg(firstTrace));
         head.append(QByteArray(int(firstTrace - quint64(head.size())), '\0'));
     }
-    buffer.insert(buffer.end(), head.constData(), head.constData() + head.size());
+    fileSamples
+        = binary.Value(Binary(3221)) != 0 ? binary.Value(Binary(3221)) : binary.Value(Binary(3269));
+    extraBytes = major >= 2 ? int(binary.Value(Binary(3507))) * kTraceHeaderBytes : 0;
     headersWritten = true;
-    return true;
+    return Append(head.constData(), std::size_t(head.size()), error);
 }
 
 unsigned char* SegyWriter::Data::AppendTrace(
@@ -180,7 +291,7 @@ unsigned char* SegyWriter::Data::AppendTrace(
     }
     if (!headersWritten && !WriteHeaders(count, error))
         return nullptr;
-    const int extra = revision >= 2 ? int(binary.Value(Binary(3507))) * kTraceHeaderBytes : 0;
+    const int extra = extraBytes;
     if (!additional.isEmpty() && additional.size() != extra) {
         Fail(error,
             QStringLiteral(
@@ -190,11 +301,6 @@ unsigned char* SegyWriter::Data::AppendTrace(
                 .arg(extra));
         return nullptr;
     }
-    SegyTraceHeader h = header;
-    const SegyField& samplesField = *FindSegyTraceField(115);
-    const qint64 given = h.Value(samplesField) & (revision >= 2 ? 0xFFFF : -1);
-    const qint64 fileSamples
-        = binary.Value(Binary(3221)) != 0 ? binary.Value(Binary(3221)) : binary.Value(Binary(3269));
     if (count == 0 && fileSamples != 0) {
         Fail(error,
             QStringLiteral("trace %1 has no samples, which the file cannot tell from the %2 of its "
@@ -203,23 +309,28 @@ unsigned char* SegyWriter::Data::AppendTrace(
                 .arg(fileSamples));
         return nullptr;
     }
-    const bool stated = given == count || (given == 0 && count == fileSamples);
-    if (!stated && count <= (revision >= 2 ? 65535 : 32767))
-        h.SetValue(samplesField, count);
-    if (little)
-        SwapTraceHeader(h.Bytes());
-
-    const std::size_t at = buffer.size();
     const std::size_t bytes = std::size_t(kTraceHeaderBytes) + std::size_t(extra)
         + std::size_t(count) * std::size_t(format->bytesPerSample);
-    buffer.resize(at + bytes);
-    std::memcpy(&buffer[at], h.Bytes(), kTraceHeaderBytes);
+    unsigned char* at = Reserve(bytes, error);
+    if (!at)
+        return nullptr;
+    std::memcpy(at, header.Bytes(), kTraceHeaderBytes);
+    // The trace's sample count (bytes 115-116), unless the header says it already.
+    const int given = (at[114] << 8 | at[115]);
+    const qint64 givenCount = revision >= 2 ? given : int16_t(given);
+    const bool stated = givenCount == count || (givenCount == 0 && count == fileSamples);
+    if (!stated && count <= (revision >= 2 ? 65535 : 32767)) {
+        at[114] = static_cast<unsigned char>(count >> 8);
+        at[115] = static_cast<unsigned char>(count);
+    }
+    if (little)
+        SwapTraceHeader(at);
     if (additional.isEmpty())
-        std::memset(&buffer[at + kTraceHeaderBytes], 0, std::size_t(extra));
+        std::memset(at + kTraceHeaderBytes, 0, std::size_t(extra));
     else
-        std::memcpy(&buffer[at + kTraceHeaderBytes], additional.constData(), std::size_t(extra));
+        std::memcpy(at + kTraceHeaderBytes, additional.constData(), std::size_t(extra));
     ++traces;
-    return &buffer[at + kTraceHeaderBytes + std::size_t(extra)];
+    return at + kTraceHeaderBytes + extra;
 }
 
 SegyWriter::SegyWriter(const QString& path, const SegyWriteOptions& options)
@@ -228,7 +339,6 @@ SegyWriter::SegyWriter(const QString& path, const SegyWriteOptions& options)
     d->path = path;
     d->options = options;
     d->little = options.byteOrder == SegyByteOrder::Little;
-    d->file.setFileName(path);
 }
 
 SegyWriter::~SegyWriter()
@@ -276,14 +386,14 @@ bool SegyWriter::Begin(QString* error)
                 QStringLiteral("cannot write samples in format %1").arg(d->options.format));
         return false;
     }
-    if (!d->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    QString reason;
+    if (!d->file.Open(d->path, &reason)) {
         d->failed = true;
         if (error)
-            *error = d->Message(QStringLiteral("cannot create: %1").arg(d->file.errorString()));
+            *error = d->Message(QStringLiteral("cannot create: %1").arg(reason));
         return false;
     }
     d->begun = true;
-    d->buffer.reserve(kFlushBytes + (std::size_t{1} << 20));
     return true;
 }
 
@@ -307,7 +417,7 @@ bool SegyWriter::WriteRawTrace(const SegyTraceHeader& header, const unsigned cha
         return false;
     if (count > 0)
         std::memcpy(dst, sampleBytes, std::size_t(count) * std::size_t(d->format->bytesPerSample));
-    return d->buffer.size() < kFlushBytes || d->Flush(error);
+    return d->used < kFlushBytes || d->Flush(error);
 }
 
 void SegyWriter::SetRawTrailerRecords(const QList<QByteArray>& records)
@@ -324,15 +434,19 @@ bool SegyWriter::Finish(QString* error)
         return d->Fail(error, QStringLiteral("the writer is not open"));
     if (!d->headersWritten && !d->WriteHeaders(-1, error))
         return false;
-    for (const QByteArray& record : d->trailers)
-        d->buffer.insert(d->buffer.end(), record.constData(), record.constData() + record.size());
-    if (!d->Flush(error))
+    for (const QByteArray& record : d->trailers) {
+        if (!d->Append(record.constData(), std::size_t(record.size()), error))
+            return false;
+    }
+    if (!d->Flush(error) || !d->WaitForWrite(error))
         return false;
+    d->StopWriting();
     d->begun = false;
-    if (!d->file.commit()) {
+    QString reason;
+    if (!d->file.Commit(&reason)) {
         d->failed = true;
         if (error)
-            *error = d->Message(QStringLiteral("cannot save: %1").arg(d->file.errorString()));
+            *error = d->Message(QStringLiteral("cannot save: %1").arg(reason));
         return false;
     }
     return true;
@@ -340,11 +454,9 @@ bool SegyWriter::Finish(QString* error)
 
 void SegyWriter::Cancel()
 {
-    if (d->begun) {
-        d->file.cancelWriting();
-        d->file.commit(); // with writing cancelled, this only removes the temporary file
-        d->begun = false;
-    }
+    d->StopWriting();
+    d->file.Discard();
+    d->begun = false;
 }
 
 qint64 SegyWriter::TracesWritten() const
@@ -395,39 +507,77 @@ bool SegyCopy(const SegyFile& in, const QString& outPath, const SegyWriteOptions
     }
     const bool wide = from.widerThanFloat
         || (FindSegyFormat(o.format) && FindSegyFormat(o.format)->widerThanFloat);
+    const bool little = in.ByteOrder() == SegyByteOrder::Little;
+    const int headerBytes = kTraceHeaderBytes * (1 + in.AdditionalTraceHeaders());
     std::vector<unsigned char> raw;
     std::vector<float> floats;
     std::vector<double> doubles;
     SegyTraceHeader header;
+
+    // The traces are read in runs of a few megabytes with read(): on a file met for the first
+    // time that is several times faster than touching the mapping page by page.
+    QFile source(in.FileName());
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        if (error)
+            *error = in.FileName() + QStringLiteral(": cannot open: %1").arg(source.errorString());
+        return false;
+    }
+    std::vector<unsigned char> run;
     const qint64 total = in.TraceCount();
-    for (qint64 t = 0; t < total; ++t) {
-        const int n = in.SampleCount(t);
-        if (!in.ReadTraceHeader(t, &header, error))
-            return false;
-        const QByteArray additional = in.RawAdditionalTraceHeaders(t);
-        bool ok = false;
-        if (sameFormat && sameOrder) {
-            ok = writer.WriteRawTrace(header, in.RawSamples(t), n, error, additional);
-        } else if (sameFormat) {
-            raw.resize(std::size_t(n) * std::size_t(from.bytesPerSample));
-            SwapSegyValues(in.RawSamples(t), raw.data(), from.bytesPerSample, n);
-            ok = writer.WriteRawTrace(header, raw.data(), n, error, additional);
-        } else if (wide) {
-            doubles.resize(std::size_t(n));
-            ok = in.ReadSamples(t, doubles.data(), error)
-                && writer.WriteTrace(header, doubles.data(), n, error, additional);
-        } else {
-            floats.resize(std::size_t(n));
-            ok = in.ReadSamples(t, floats.data(), error)
-                && writer.WriteTrace(header, floats.data(), n, error, additional);
-        }
-        if (!ok)
-            return false;
-        if (progress && !progress(t + 1, total)) {
+    qint64 t = 0;
+    while (t < total) {
+        // Traces [t, end) follow one another from TraceOffset(t) on.
+        const qint64 start = in.TraceOffset(t);
+        qint64 end = t;
+        qint64 bytes = 0;
+        do {
+            bytes += headerBytes + qint64(in.SampleCount(end)) * from.bytesPerSample;
+            ++end;
+        } while (end < total && bytes < kRunBytes);
+        run.resize(std::size_t(bytes));
+        if (!source.seek(start)
+            || source.read(reinterpret_cast<char*>(run.data()), bytes) != bytes) {
             if (error)
-                *error = outPath
-                    + QStringLiteral(": cancelled after %1 of %2 traces").arg(t + 1).arg(total);
+                *error
+                    = in.FileName() + QStringLiteral(": cannot read: %1").arg(source.errorString());
             return false;
+        }
+        const unsigned char* trace = run.data();
+        for (; t < end; ++t) {
+            const int n = in.SampleCount(t);
+            std::memcpy(header.Bytes(), trace, kTraceHeaderBytes);
+            if (little)
+                SwapTraceHeader(header.Bytes());
+            const QByteArray additional = headerBytes > kTraceHeaderBytes
+                ? QByteArray::fromRawData(reinterpret_cast<const char*>(trace) + kTraceHeaderBytes,
+                    headerBytes - kTraceHeaderBytes)
+                : QByteArray();
+            const unsigned char* samples = trace + headerBytes;
+            trace = samples + std::size_t(n) * std::size_t(from.bytesPerSample);
+            bool ok = false;
+            if (sameFormat && sameOrder) {
+                ok = writer.WriteRawTrace(header, samples, n, error, additional);
+            } else if (sameFormat) {
+                raw.resize(std::size_t(n) * std::size_t(from.bytesPerSample));
+                SwapSegyValues(samples, raw.data(), from.bytesPerSample, n);
+                ok = writer.WriteRawTrace(header, raw.data(), n, error, additional);
+            } else if (wide) {
+                doubles.resize(std::size_t(n));
+                DecodeSegySamples(samples, from.code, little, doubles.data(), n);
+                ok = writer.WriteTrace(header, doubles.data(), n, error, additional);
+            } else {
+                floats.resize(std::size_t(n));
+                DecodeSegySamples(samples, from.code, little, floats.data(), n);
+                ok = writer.WriteTrace(header, floats.data(), n, error, additional);
+            }
+            if (!ok)
+                return false;
+            if (progress && !progress(t + 1, total)) {
+                if (error)
+                    *error = outPath
+                        + QStringLiteral(": cancelled after %1 of %2 traces").arg(t + 1).arg(total);
+                return false;
+            }
         }
     }
     return writer.Finish(error);
