@@ -12,9 +12,11 @@
 /// @file
 /// Writing SEG-Y files.
 ///
-/// A file is written through a temporary file beside the target and renamed into place by
-/// Finish: a failure or a writer destroyed without Finish leaves no file, and any earlier file
-/// of that name untouched. Every message starts with the path and ": ".
+/// A file is written as an unnamed file in the target's folder (or under a hidden temporary
+/// name where the file system has no unnamed files) and renamed into place by Finish: a
+/// failure, a crash or a writer destroyed without Finish leaves no file, and any earlier file of
+/// that name untouched. Finish does not wait for the disk (no fsync). Written bytes go to the
+/// file from a thread of the writer's own. Every message starts with the path and ": ".
 ///
 /// Samples are given as floats (or doubles) and written in the chosen format:
 /// - 1 (IBM) through FloatToIbm. A float read from an IBM word by IbmToFloat is written back as
