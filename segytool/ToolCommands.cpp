@@ -315,18 +315,18 @@ bool ParseColumns(const QCommandLineParser& parser, QVector<Column>* columns)
         }
         return true;
     }
-    const QStringList specs = parser.value(QStringLiteral("fields")).split(QLatin1Char(','));
-    for (QString spec : specs) {
-        spec = spec.trimmed();
+    const QStringList names = parser.value(QStringLiteral("fields")).split(QLatin1Char(','));
+    for (QString name : names) {
+        name = name.trimmed();
         SegyField field;
-        if (!ParseSegyTraceField(spec, &field)) {
+        if (!ParseSegyTraceField(name, &field)) {
             ReportUsageError(FindToolCommand(QStringLiteral("headers")),
-                QStringLiteral("unknown trace header field '%1'").arg(spec));
+                QStringLiteral("unknown trace header field '%1'").arg(name));
             return false;
         }
         // A field of the table goes by its name, BYTE:WIDTH by what was typed.
-        const bool typed = spec.contains(QLatin1Char(':'));
-        columns->append({field, typed ? spec.toUtf8() : QByteArray(field.name)});
+        const bool typed = name.contains(QLatin1Char(':'));
+        columns->append({field, typed ? name.toUtf8() : QByteArray(field.name)});
     }
     return true;
 }
