@@ -318,7 +318,10 @@ unsigned char* SegyWriter::Data::AppendTrace(
     // The trace's sample count (bytes 115-116), unless the header says it already.
     const int given = (at[114] << 8 | at[115]);
     const qint64 givenCount = revision >= 2 ? given : int16_t(given);
-    const bool stated = givenCount == count || (givenCount == 0 && count == fileSamples);
+    // A 0 there stands for the binary header's count in files written elsewhere; a copy keeps
+    // it, a new file states every trace's count.
+    const bool keepZero = options.revision < 0 && givenCount == 0 && count == fileSamples;
+    const bool stated = givenCount == count || keepZero;
     if (!stated && count <= (revision >= 2 ? 65535 : 32767)) {
         at[114] = static_cast<unsigned char>(count >> 8);
         at[115] = static_cast<unsigned char>(count);

@@ -39,8 +39,9 @@
 /// count (3505, kept at -1 when the given records end with an end stanza), trailer record count
 /// (3529, revision 2), samples per trace (3221, or 3269 for counts above 65535; from the first
 /// trace when 0, unless the revision is kept as given), and a trace header's sample count (115,
-/// when it is neither the trace's count nor 0 standing for the binary header's, and the count
-/// fits). A trace of no samples can only be written when the binary header's count is 0.
+/// set to the trace's count when it fits; a copy, which keeps the revision as given, keeps a 0
+/// there that stands for the binary header's count). A trace of no samples can only be written
+/// when the binary header's count is 0.
 ///
 /// Header fields of little-endian files are byte-swapped by the layout tables; additional trace
 /// headers and bytes 233-240 are written as given. A little-endian file read and written back

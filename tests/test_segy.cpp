@@ -511,6 +511,9 @@ void TestSegy::roundTrip()
     QVERIFY2(in, qPrintable(error));
     QCOMPARE(in->Revision(), little ? 2 : 1);
     QCOMPARE(in->TextHeader().at(1).trimmed(), QStringLiteral("C 2 LINE 12"));
+    qint64 samplesOfTrace = 0;
+    QVERIFY(in->ReadTraceField(29, *FindSegyTraceField(115), &samplesOfTrace));
+    QCOMPARE(samplesOfTrace, qint64(250));
 
     // Through floats.
     const QString second = dir.filePath(QStringLiteral("rt2.sgy"));
