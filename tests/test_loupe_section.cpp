@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -91,6 +92,8 @@ private slots:
     void percentile();
     void readout_data();
     void readout();
+    void badInput_data();
+    void badInput();
 
 private:
     QTemporaryDir dir;
@@ -401,6 +404,113 @@ void TestLoupeSection::readout()
     QVERIFY(std::fabs(r.cdpY - 6543.21) < 1e-9);
     QVERIFY(
         !survey->Readout(LpView(view), index, model.Section(), model.Section().columns, 0).valid);
+}
+
+void TestLoupeSection::badInput_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QString path = dir.filePath(QStringLiteral("good.sgy"));
+    QVERIFY(WriteCube(path, -1));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray good = file.readAll();
+    const auto with = [&](int pos, int width, quint64 value) {
+        QByteArray b = good;
+        for (int i = 0; i < width; ++i)
+            b[pos - 1 + i] = char((value >> (8 * (width - 1 - i))) & 0xFF);
+        return b;
+    };
+    // One float sample value for every sample of every trace (format 5 files).
+    const auto filled = [&](float value) {
+        QByteArray b = good;
+        quint32 bits;
+        std::memcpy(&bits, &value, 4);
+        for (int t = 0; t < 12; ++t) {
+            for (int s = 0; s < 10; ++s) {
+                for (int i = 0; i < 4; ++i)
+                    b[3600 + t * 280 + 240 + 4 * s + i] = char(bits >> (24 - 8 * i));
+            }
+        }
+        return b;
+    };
+    QTest::newRow("not SEG-Y: 3000 bytes") << QByteArray(3000, 'x');
+    QTest::newRow("headers only") << good.left(3600);
+    QTest::newRow("truncated in the first trace header") << good.left(3700);
+    QTest::newRow("truncated in the last trace") << good.left(good.size() - 7);
+    QTest::newRow("half the file") << good.left(good.size() / 2);
+    QTest::newRow("format code 17") << with(3225, 2, 17);
+    QTest::newRow("format 4, samples refused") << with(3225, 2, 4);
+    QTest::newRow("zero samples per trace") << with(3221, 2, 0);
+    QTest::newRow("65535 samples per trace") << with(3221, 2, 65535);
+    QTest::newRow("extended header count 30000") << with(3505, 2, 30000);
+    QTest::newRow("zero sample interval") << with(3217, 2, 0);
+    QTest::newRow("every sample NaN") << filled(kNaN);
+    QTest::newRow("every sample infinite") << filled(kInf);
+    QTest::newRow("every sample zero") << filled(0.0f);
+    {
+        // Wild line numbers: a grid far too large to read as lines.
+        QByteArray b = good;
+        for (int t = 0; t < 12; ++t)
+            b[3600 + t * 280 + 188] = char(t * 37);
+        QTest::newRow("inline numbers spread over 2^31") << b;
+    }
+    for (int step : {7, 97, 331}) {
+        QByteArray b = good;
+        for (int i = 3200 + step % 5; i < b.size(); i += step)
+            b[i] = char(~b[i]);
+        QTest::newRow(qPrintable(QStringLiteral("every %1th byte flipped").arg(step))) << b;
+    }
+}
+
+// Whatever the bytes, the file is refused with a message naming it, or every view's first and
+// last section reads and draws in every mode; nothing crashes, hangs or divides by zero.
+void TestLoupeSection::badInput()
+{
+    QFETCH(QByteArray, bytes);
+
+    const QString path = dir.filePath(QStringLiteral("bad.sgy"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    }
+    QString error;
+    QStringList warnings;
+    const auto survey = LpSurvey::Open(path, &error, &warnings);
+    if (!survey) {
+        QVERIFY2(error.startsWith(path + QStringLiteral(": ")), qPrintable(error));
+        return;
+    }
+    LpSectionModel model;
+    model.SetSurvey(survey.get());
+    int shown = 0;
+    for (LpView view :
+        {LpView::Inline, LpView::Crossline, LpView::TimeSlice, LpView::Gather, LpView::Traces}) {
+        if (!survey->HasView(view))
+            continue;
+        const int count = survey->LineAxis(view).count;
+        QVERIFY(count > 0);
+        for (int index : {0, count - 1}) {
+            for (LpDisplayMode mode :
+                {LpDisplayMode::Density, LpDisplayMode::Wiggle, LpDisplayMode::Both}) {
+                LpDisplay display;
+                display.mode = mode;
+                display.agc = mode == LpDisplayMode::Both;
+                model.SetDisplay(display);
+                if (!model.Show(view, index, &error))
+                    QVERIFY2(error.startsWith(path + QStringLiteral(": ")), qPrintable(error));
+                const float clip = model.Clip();
+                QVERIFY(std::isfinite(clip) && clip >= 0);
+                const QImage image = LpRenderImage(QSize(300, 200), model.Section(), model.Scaled(),
+                    mode, model.Table(), LpFitViewport(model.Section()), LpRenderStyle());
+                QCOMPARE(image.size(), QSize(300, 200));
+                survey->Readout(view, index, model.Section(), 0, 0);
+                ++shown;
+            }
+        }
+    }
+    QVERIFY(shown > 0);
 }
 
 QTEST_MAIN(TestLoupeSection)
