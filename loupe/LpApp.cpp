@@ -49,7 +49,7 @@ int LpApp::Start()
         std::fprintf(stderr, "orv-loupe: %s\n%s", qPrintable(error), qPrintable(parser.helpText()));
         return -1;
     }
-    if (parser.isSet(helpOption)) {
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
     }

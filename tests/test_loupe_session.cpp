@@ -192,6 +192,14 @@ void TestLoupeSession::session()
     env.insert(QStringLiteral("DISPLAY"), display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    // libxkbcommon-x11 strndup()s keymap names that are not NUL-terminated within the given
+    // length, which is allowed; the sanitizer's strict string checks take it for an overflow.
+    QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+    if (!asan.isEmpty()) {
+        asan.replace(
+            QStringLiteral("strict_string_checks=1"), QStringLiteral("strict_string_checks=0"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), asan);
+    }
     loupe.setProcessEnvironment(env);
     loupe.setProcessChannelMode(QProcess::ForwardedChannels);
     loupe.start(QStringLiteral(ORV_LOUPE),
