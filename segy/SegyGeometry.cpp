@@ -481,9 +481,10 @@ bool SegyGeometry::Data::CheckKind(bool wanted, const char* what, QString* error
 {
     if (wanted)
         return CheckReadable(error);
+    static const char* const kinds[] = {
+        "a post-stack cube", "a pre-stack survey", "a 2D line", "an unstructured file"};
     return Fail(error,
-        QStringLiteral("a %1 file has no %2")
-            .arg(QLatin1String(SegyGeometryKindName(kind)), QLatin1String(what)));
+        QStringLiteral("%1 has no %2").arg(QLatin1String(kinds[int(kind)]), QLatin1String(what)));
 }
 
 bool SegyGeometry::Data::OffsetIndex(
@@ -816,7 +817,7 @@ bool SegyGeometry::ReadGather(qint64 inlineNumber, qint64 crosslineNumber, float
 bool SegyGeometry::ReadLine(float* dst, QString* error, const SegySliceOptions& options) const
 {
     qint64 io = 0;
-    if (!d->CheckKind(d->kind == SegyGeometryKind::Line, "2D line", error)
+    if (!d->CheckKind(d->kind == SegyGeometryKind::Line, "2D line to read", error)
         || !d->OffsetIndex(options, &io, error))
         return false;
     for (qint64 ia = 0; ia < d->cdps.count; ++ia) {
