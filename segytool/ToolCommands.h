@@ -48,3 +48,9 @@ void ReportWarnings(const SegyFile& file);
 /// The convert command's work (ConvertCommand.cpp).
 QList<QCommandLineOption> ConvertOptions();
 int RunConvert(const QCommandLineParser& parser, const QStringList& arguments);
+
+/// The geometry and slice commands' work (GeometryCommands.cpp).
+QList<QCommandLineOption> GeometryOptions();
+int RunGeometry(const QCommandLineParser& parser, const QStringList& arguments);
+QList<QCommandLineOption> SliceOptions();
+int RunSlice(const QCommandLineParser& parser, const QStringList& arguments);
