@@ -1,7 +1,7 @@
 // ORV Loupe's paging speed on a 500 x 500 x 1000 IBM cube (1.06 GB, inline-sorted) in the page
 // cache: the next inline read, scaled and drawn into 1600 x 1000 pixels as variable density and
-// as wiggles, and the next time slice of the whole cube, against memcpy of one inline's sample
-// bytes from the same mapping. The cube is written into ORV_BENCH_DIR (default: the system's
+// as wiggles, and the next time slice of the whole cube (and every 16th, each the first of a
+// new block of samples), against memcpy of one inline's sample bytes from the same mapping. The cube is written into ORV_BENCH_DIR (default: the system's
 // temporary folder) and removed at the end, or taken from ORV_LOUPE_CUBE and kept. Resident
 // memory is read from /proc after the runs.
 
@@ -129,8 +129,9 @@ void CopyInline(benchmark::State& state)
     }
 }
 
-// The next section of `view` read, scaled and drawn (axes and colour bar included).
-void Page(benchmark::State& state, LpView view, LpDisplayMode mode)
+// The next section of `view` read, scaled and drawn (axes and colour bar included); `stride`
+// sections on.
+void Page(benchmark::State& state, LpView view, LpDisplayMode mode, int stride = 1)
 {
     const LpSurvey* survey = Survey();
     if (!survey) {
@@ -151,7 +152,7 @@ void Page(benchmark::State& state, LpView view, LpDisplayMode mode)
         const QImage image = LpRenderImage(kView, model.Section(), model.Scaled(), mode,
             model.Table(), LpFitViewport(model.Section()), LpRenderStyle());
         benchmark::DoNotOptimize(image.constBits());
-        line = (line + 1) % count;
+        line = (line + stride) % count;
     }
 }
 
@@ -188,7 +189,8 @@ struct Case {
 };
 
 const Case kCases[] = {{"memcpy/inline", 0}, {"inline/density", 16}, {"inline/wiggle", 40},
-    {"timeslice/density", 30}, {"draw only/inline density", 0}, {"draw only/inline wiggle", 0}};
+    {"timeslice/density", 30}, {"timeslice/density, every 16th", 30},
+    {"draw only/inline density", 0}, {"draw only/inline wiggle", 0}};
 
 void Register()
 {
@@ -205,8 +207,11 @@ void Register()
         [](benchmark::State& s) { Page(s, LpView::Inline, LpDisplayMode::Wiggle); });
     add(kCases[3].name,
         [](benchmark::State& s) { Page(s, LpView::TimeSlice, LpDisplayMode::Density); });
-    add(kCases[4].name, [](benchmark::State& s) { DrawOnly(s, LpDisplayMode::Density); });
-    add(kCases[5].name, [](benchmark::State& s) { DrawOnly(s, LpDisplayMode::Wiggle); });
+    // A new block of samples for every slice: the cost of the first slice of a block.
+    add(kCases[4].name,
+        [](benchmark::State& s) { Page(s, LpView::TimeSlice, LpDisplayMode::Density, 16); });
+    add(kCases[5].name, [](benchmark::State& s) { DrawOnly(s, LpDisplayMode::Density); });
+    add(kCases[6].name, [](benchmark::State& s) { DrawOnly(s, LpDisplayMode::Wiggle); });
 }
 
 class RatioReporter : public benchmark::ConsoleReporter {

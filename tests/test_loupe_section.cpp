@@ -92,6 +92,7 @@ private slots:
     void percentile();
     void readout_data();
     void readout();
+    void timeSlicePaging();
     void badInput_data();
     void badInput();
 
@@ -404,6 +405,30 @@ void TestLoupeSection::readout()
     QVERIFY(std::fabs(r.cdpY - 6543.21) < 1e-9);
     QVERIFY(
         !survey->Readout(LpView(view), index, model.Section(), model.Section().columns, 0).valid);
+}
+
+// Time slices paged down, up and reached by jumps hold the samples of their time: sample s of
+// the trace at inline index a, crossline index b is 10 (4 a + b) + s.
+void TestLoupeSection::timeSlicePaging()
+{
+    const QString path = dir.filePath(QStringLiteral("paging.sgy"));
+    QVERIFY(WriteCube(path, -1));
+    QString error;
+    QStringList warnings;
+    const auto survey = LpSurvey::Open(path, &error, &warnings);
+    QVERIFY2(survey, qPrintable(error));
+    const std::vector<int> order
+        = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 7, 3, 4, 9, 8, 2};
+    LpSection section;
+    for (int s : order) {
+        QVERIFY2(survey->Read(LpView::TimeSlice, s, &section, &error), qPrintable(error));
+        QCOMPARE(section.columns, 3);
+        QCOMPARE(section.rows, 4);
+        for (int a = 0; a < 3; ++a) {
+            for (int b = 0; b < 4; ++b)
+                QCOMPARE(section.At(a, b), float(10 * (4 * a + b) + s));
+        }
+    }
 }
 
 void TestLoupeSection::badInput_data()
