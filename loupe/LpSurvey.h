@@ -63,6 +63,8 @@ public:
     LpSurvey& operator=(const LpSurvey&) = delete;
 
     const SegyFile& File() const { return *file; }
+    // The grid of a survey shown by lines; null when the traces are shown in file order.
+    const SegyGeometry* Geometry() const { return geometry.get(); }
     // A line of words for the console: the kind of survey and its size.
     QString Summary() const;
 
