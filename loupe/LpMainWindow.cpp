@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <cmath>
 
@@ -75,7 +76,7 @@ void LpMainWindow::CreateActions()
         {actionGather, LpView::Gather}, {actionTraces, LpView::Traces}};
     for (const auto& [action, view] : viewActions) {
         views->addAction(action);
-        connect(action, &QAction::triggered, this, [this, view = view] { ShowView(view); });
+        connect(action, &QAction::triggered, this, [this, view = view] { ShowView(view, -1); });
     }
 
     auto* modes = new QActionGroup(this);
@@ -104,6 +105,13 @@ void LpMainWindow::CreateActions()
 
     connect(actionReversePolarity, &QAction::toggled, this, [this] { DisplayFromControls(); });
     connect(actionAgc, &QAction::toggled, this, [this] { DisplayFromControls(); });
+    connect(
+        SectionView, &LpSectionView::Painted, this,
+        [this] {
+            if (geometryPending && model.HasSection())
+                FinishOpen();
+        },
+        Qt::QueuedConnection);
     connect(actionZoomIn, &QAction::triggered, SectionView, &LpSectionView::ZoomIn);
     connect(actionZoomOut, &QAction::triggered, SectionView, &LpSectionView::ZoomOut);
     connect(actionFit, &QAction::triggered, SectionView, &LpSectionView::Fit);
@@ -247,8 +255,14 @@ void LpMainWindow::AddRecentFile(const QString& path)
     UpdateRecentMenu();
 }
 
+// Opening has two steps. The file opens at once and its first inline (the traces at its start)
+// is shown; the trace headers are read and indexed when that picture has reached the screen,
+// under the console's progress. A refused file, a failed or cancelled index bring back what was
+// shown before.
 bool LpMainWindow::OpenFile(const QString& path)
 {
+    if (geometryPending)
+        FinishOpen();
     const QString name = QFileInfo(path).fileName();
     QString error;
     QStringList warnings;
@@ -256,9 +270,8 @@ bool LpMainWindow::OpenFile(const QString& path)
     bool cancelled = false;
     {
         ConsoleProgress scan(console, tr("Scanning the traces of %1").arg(name));
-        ConsoleProgress headers(console, tr("Reading the trace headers of %1").arg(name));
-        opened = LpSurvey::Open(path, &error, &warnings, scan.Callback(), headers.Callback());
-        cancelled = scan.Cancelled() || headers.Cancelled();
+        opened = LpSurvey::OpenFile(path, &error, &warnings, scan.Callback());
+        cancelled = scan.Cancelled();
     }
     if (!opened) {
         if (cancelled)
@@ -269,23 +282,86 @@ bool LpMainWindow::OpenFile(const QString& path)
     }
     for (const QString& warning : warnings)
         console->WarningMsg(warning, false);
-    console->Msg(opened->Summary(), Qt::black);
 
+    previous = {std::move(survey), model.View(), model.Index(), model.HasSection()};
     model.SetSurvey(nullptr);
     survey = std::move(opened);
     model.SetSurvey(survey.get());
     model.SetDisplay(display);
-    AddRecentFile(path);
+    openingPath = path;
     exportPath.clear();
     lastIndex.clear();
+    ShowView(survey->DefaultView(), 0);
     UpdateActions();
-    const LpView view = survey->DefaultView();
-    (view == LpView::Inline ? actionInline : actionTraces)->setChecked(true);
-    ShowView(view);
+    if (!isVisible())
+        return FinishOpen();
+    geometryPending = true;
+    // Should no paint come (a covered window), the index is built all the same.
+    QTimer::singleShot(500, this, [this] {
+        if (geometryPending)
+            FinishOpen();
+    });
     return true;
 }
 
-void LpMainWindow::ShowView(LpView view)
+bool LpMainWindow::FinishOpen()
+{
+    geometryPending = false;
+    const QString name = QFileInfo(openingPath).fileName();
+    const LpLineAxis provisional = survey->LineAxis(model.View());
+    const qint64 shownLine = provisional.count > 0 ? provisional.At(model.Index()) : 0;
+    const LpView shownView = model.View();
+    QString error;
+    QStringList warnings;
+    bool built = false;
+    bool cancelled = false;
+    {
+        ConsoleProgress headers(console, tr("Reading the trace headers of %1").arg(name));
+        built = survey->BuildGeometry(&error, &warnings, headers.Callback());
+        cancelled = headers.Cancelled();
+    }
+    if (!built) {
+        model.SetSurvey(nullptr);
+        survey = std::move(previous.survey);
+        model.SetSurvey(survey.get());
+        model.SetDisplay(display);
+        if (survey && previous.hadSection) {
+            QString readError;
+            model.Show(previous.view, previous.index, &readError);
+        }
+        SectionView->Refresh(false);
+        UpdateLineControls();
+        UpdateTitle();
+        UpdateActions();
+        if (cancelled)
+            console->Msg(
+                tr("Opening %1 cancelled; nothing changed").arg(openingPath), Qt::darkGray);
+        else
+            console->ErrorMsg(error, true);
+        return false;
+    }
+    previous = {};
+    for (const QString& warning : warnings)
+        console->WarningMsg(warning, false);
+    console->Msg(survey->Summary(), Qt::black);
+    AddRecentFile(openingPath);
+    UpdateActions();
+    // The line shown while the headers were read stays, now with its place in the grid.
+    const LpView view = survey->HasView(shownView) ? shownView : survey->DefaultView();
+    const LpLineAxis axis = survey->LineAxis(view);
+    int index = 0;
+    if (view == shownView && axis.count > 0 && axis.step != 0) {
+        const qint64 at = (shownLine - axis.first) / axis.step;
+        if (at >= 0 && at < axis.count && axis.At(int(at)) == shownLine)
+            index = int(at);
+    }
+    lastIndex.clear();
+    (view == LpView::Inline ? actionInline : actionTraces)->setChecked(true);
+    ShowView(view, index);
+    return true;
+}
+
+void LpMainWindow::ShowView(LpView view, int index)
 {
     if (!survey || !survey->HasView(view))
         return;
@@ -293,9 +369,11 @@ void LpMainWindow::ShowView(LpView view)
     if (model.HasSection())
         lastIndex[model.View()] = model.Index();
     const auto last = lastIndex.find(view);
-    const int index = last != lastIndex.end() ? last->second
-        : view == LpView::TimeSlice           ? axis.count / 2
-                                              : 0;
+    if (index < 0) {
+        index = last != lastIndex.end() ? last->second
+            : view == LpView::TimeSlice ? axis.count / 2
+                                        : 0;
+    }
     QString error;
     if (!model.Show(view, index, &error))
         console->ErrorMsg(error, false);
@@ -358,7 +436,7 @@ void LpMainWindow::UpdateTitle()
 
 void LpMainWindow::UpdateActions()
 {
-    const bool has = survey != nullptr;
+    const bool has = survey != nullptr && survey->IsBuilt();
     const std::pair<QAction*, LpView> viewActions[] = {{actionInline, LpView::Inline},
         {actionCrossline, LpView::Crossline}, {actionTimeSlice, LpView::TimeSlice},
         {actionGather, LpView::Gather}, {actionTraces, LpView::Traces}};

@@ -29,8 +29,10 @@ public:
     // The text view the console writes into.
     QTextEdit* ConsoleTextView() const { return ConsoleView; }
 
-    // Opens `path`; on failure the message goes to the console and a box, and the file shown
-    // before stays. Returns true when the file is shown.
+    // Opens `path` and shows its first inline at once; the trace headers are indexed once that
+    // picture is on the screen (at once when the window is hidden). On failure the message goes
+    // to the console and a box, and the file shown before stays. Returns false when the file
+    // was refused (or, hidden, could not be indexed).
     bool OpenFile(const QString& path);
     // Writes the current view into a PNG file of `size` pixels; false with a message on failure.
     bool ExportImage(const QString& path, const QSize& size);
@@ -61,7 +63,10 @@ private:
     void WriteSettings();
     void UpdateRecentMenu();
     void AddRecentFile(const QString& path);
-    void ShowView(LpView view);
+    bool FinishOpen();
+    // Shows line `index` of `view`; -1: the line it showed last, or its first (a time slice: its
+    // middle).
+    void ShowView(LpView view, int index);
     void ShowLine(int index);
     void UpdateLineControls();
     void UpdateTitle();
@@ -77,5 +82,14 @@ private:
     QLabel* readout = nullptr;
     QString exportPath;
     std::map<LpView, int> lastIndex; // the line each view showed last
+    // What was shown before the file being opened, back if its headers cannot be indexed.
+    struct Shown {
+        std::unique_ptr<LpSurvey> survey;
+        LpView view = LpView::Inline;
+        int index = 0;
+        bool hadSection = false;
+    } previous;
+    QString openingPath;
+    bool geometryPending = false;
     bool updatingControls = false;
 };

@@ -80,6 +80,7 @@ void LpSectionView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), picture);
+    emit Painted();
 }
 
 void LpSectionView::resizeEvent(QResizeEvent*)

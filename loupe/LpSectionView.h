@@ -38,6 +38,8 @@ public slots:
 signals:
     // The cursor moved over (column, row) of the section; (-1, -1) when it left it.
     void CursorMoved(int column, int row);
+    // A picture reached the screen.
+    void Painted();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

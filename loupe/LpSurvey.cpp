@@ -42,6 +42,15 @@ LpSurvey::~LpSurvey() = default;
 std::unique_ptr<LpSurvey> LpSurvey::Open(const QString& path, QString* error, QStringList* warnings,
     const SegyProgress& scanProgress, const SegyProgress& headerProgress)
 {
+    std::unique_ptr<LpSurvey> survey = OpenFile(path, error, warnings, scanProgress);
+    if (!survey || !survey->BuildGeometry(error, warnings, headerProgress))
+        return nullptr;
+    return survey;
+}
+
+std::unique_ptr<LpSurvey> LpSurvey::OpenFile(
+    const QString& path, QString* error, QStringList* warnings, const SegyProgress& scanProgress)
+{
     SegyOpenOptions openOptions;
     openOptions.progress = scanProgress;
     std::unique_ptr<SegyFile> file = SegyFile::Open(path, error, openOptions);
@@ -52,36 +61,9 @@ std::unique_ptr<LpSurvey> LpSurvey::Open(const QString& path, QString* error, QS
         *error = path + QStringLiteral(": the file holds no traces");
         return nullptr;
     }
-    SegyGeometryOptions geometryOptions;
-    geometryOptions.progress = headerProgress;
-    std::unique_ptr<SegyGeometry> geometry = SegyGeometry::Build(*file, error, geometryOptions);
-    if (!geometry)
-        return nullptr;
-    *warnings += geometry->Warnings();
-
     std::unique_ptr<LpSurvey> survey(new LpSurvey);
-    const SegyGeometryKind kind = geometry->Kind();
-    if (kind == SegyGeometryKind::Cube || kind == SegyGeometryKind::Prestack) {
-        const qint64 il = geometry->Inlines().count;
-        const qint64 xl = geometry->Crosslines().count;
-        const qint64 ns = geometry->SampleCount();
-        const qint64 longest = std::max({il, xl, qint64(geometry->Offsets().size())});
-        if (longest * ns > kMaxSectionValues || il * xl > kMaxSectionValues) {
-            warnings->append(path
-                + QStringLiteral(": a grid of %1 inlines by %2 crosslines is too large to show "
-                                 "by lines; the traces are shown in file order")
-                      .arg(il)
-                      .arg(xl));
-            geometry.reset();
-        }
-    } else {
-        geometry.reset();
-    }
-    if (geometry)
-        survey->samples = geometry->SampleCount();
-    else
-        survey->samples = file->SamplesPerTrace() > 0 ? file->SamplesPerTrace()
-                                                      : std::max(0, file->SampleCount(0));
+    survey->samples
+        = file->SamplesPerTrace() > 0 ? file->SamplesPerTrace() : std::max(0, file->SampleCount(0));
     survey->samples = std::max(1, survey->samples);
 
     SegyTraceHeader header;
@@ -91,14 +73,71 @@ std::unique_ptr<LpSurvey> LpSurvey::Open(const QString& path, QString* error, QS
         survey->startTime = Scaled(delay, scalar);
         if (file->SampleInterval() <= 0)
             survey->intervalMs = double(header.Value(*FindSegyTraceField(117))) / 1000.0;
+        survey->leadingInline = header.Value(*FindSegyTraceField(189));
     }
     if (file->SampleInterval() > 0)
         survey->intervalMs = file->SampleInterval() / 1000.0;
     if (!(survey->intervalMs > 0) || !std::isfinite(survey->intervalMs))
         survey->intervalMs = 1;
-    survey->geometry = std::move(geometry);
+
+    // The traces at the start of the file that share the first trace's inline number: the
+    // first line, shown before the grid is known. A file that is one line all through, or
+    // has no inline numbers, shows its first page instead.
+    constexpr int kChunk = 4096;
+    const qint64 limit = std::min<qint64>(
+        file->TraceCount(), std::min<qint64>(65536, kMaxSectionValues / survey->samples));
+    std::vector<int32_t> numbers(kChunk);
+    qint64 run = 0;
+    bool ended = false;
+    while (!ended && run < limit) {
+        const qint64 n = std::min<qint64>(kChunk, limit - run);
+        if (!file->ReadTraceFieldColumn(*FindSegyTraceField(189), run, n, numbers.data()))
+            break;
+        qint64 i = 0;
+        while (i < n && numbers[std::size_t(i)] == survey->leadingInline)
+            ++i;
+        run += i;
+        ended = i < n;
+    }
+    if (ended && run > 1 && survey->leadingInline != 0)
+        survey->leadingRun = int(run);
     survey->file = std::move(file);
     return survey;
+}
+
+bool LpSurvey::BuildGeometry(QString* error, QStringList* warnings, const SegyProgress& progress)
+{
+    if (built)
+        return true;
+    SegyGeometryOptions geometryOptions;
+    geometryOptions.progress = progress;
+    std::unique_ptr<SegyGeometry> built3d = SegyGeometry::Build(*file, error, geometryOptions);
+    if (!built3d)
+        return false;
+    *warnings += built3d->Warnings();
+    const SegyGeometryKind kind = built3d->Kind();
+    if (kind == SegyGeometryKind::Cube || kind == SegyGeometryKind::Prestack) {
+        const qint64 il = built3d->Inlines().count;
+        const qint64 xl = built3d->Crosslines().count;
+        const qint64 ns = built3d->SampleCount();
+        const qint64 longest = std::max({il, xl, qint64(built3d->Offsets().size())});
+        if (longest * ns > kMaxSectionValues || il * xl > kMaxSectionValues) {
+            warnings->append(file->FileName()
+                + QStringLiteral(": a grid of %1 inlines by %2 crosslines is too large to show "
+                                 "by lines; the traces are shown in file order")
+                      .arg(il)
+                      .arg(xl));
+            built3d.reset();
+        }
+    } else {
+        built3d.reset();
+    }
+    if (built3d)
+        samples = std::max(1, built3d->SampleCount());
+    geometry = std::move(built3d);
+    built = true;
+    leadingRun = 0;
+    return true;
 }
 
 QString LpSurvey::Summary() const
@@ -131,20 +170,21 @@ bool LpSurvey::HasView(LpView view) const
 {
     switch (view) {
     case LpView::Inline:
+        return geometry != nullptr || leadingRun > 0;
     case LpView::Crossline:
     case LpView::TimeSlice:
         return geometry != nullptr;
     case LpView::Gather:
         return geometry && geometry->Kind() == SegyGeometryKind::Prestack;
     case LpView::Traces:
-        return geometry == nullptr;
+        return geometry == nullptr && leadingRun == 0;
     }
     return false;
 }
 
 LpView LpSurvey::DefaultView() const
 {
-    return geometry ? LpView::Inline : LpView::Traces;
+    return HasView(LpView::Inline) ? LpView::Inline : LpView::Traces;
 }
 
 LpLineAxis LpSurvey::LineAxis(LpView view) const
@@ -152,6 +192,11 @@ LpLineAxis LpSurvey::LineAxis(LpView view) const
     LpLineAxis axis;
     if (!HasView(view))
         return axis;
+    if (!built) {
+        axis = {view == LpView::Inline ? leadingInline : 1, 1, 1,
+            view == LpView::Inline ? QStringLiteral("Inline") : QStringLiteral("Page")};
+        return axis;
+    }
     switch (view) {
     case LpView::Inline:
     case LpView::Crossline: {
@@ -236,6 +281,8 @@ bool LpSurvey::Read(LpView view, int index, LpSection* s, QString* error) const
     if (geometry && geometry->Kind() == SegyGeometryKind::Prestack)
         options.offset = geometry->Offsets().front();
     bool read = false;
+    if (view == LpView::Inline && !geometry)
+        return ReadLeadingLine(s, error);
     switch (view) {
     case LpView::Inline:
     case LpView::Crossline: {
@@ -286,6 +333,28 @@ bool LpSurvey::Read(LpView view, int index, LpSection* s, QString* error) const
     return read;
 }
 
+bool LpSurvey::ReadLeadingLine(LpSection* s, QString* error) const
+{
+    s->columns = leadingRun;
+    s->horizontal = {0, 1, {}, QStringLiteral("crossline")};
+    std::vector<int32_t> numbers(static_cast<std::size_t>(leadingRun));
+    if (file->ReadTraceFieldColumn(*FindSegyTraceField(193), 0, leadingRun, numbers.data())) {
+        const qint64 step = leadingRun > 1 ? qint64(numbers[1]) - numbers[0] : 1;
+        bool regular = step != 0;
+        for (int i = 1; regular && i < leadingRun; ++i)
+            regular = qint64(numbers[std::size_t(i)]) - numbers[std::size_t(i) - 1] == step;
+        if (regular)
+            s->horizontal = {double(numbers[0]), double(step), {}, QStringLiteral("crossline")};
+        else
+            s->horizontal.values.assign(numbers.begin(), numbers.end());
+    }
+    s->values.resize(std::size_t(s->columns) * std::size_t(s->rows));
+    const bool read = ReadTraces(0, leadingRun, s->values.data(), error);
+    if (!read)
+        std::fill(s->values.begin(), s->values.end(), std::numeric_limits<float>::quiet_NaN());
+    return read;
+}
+
 bool LpSurvey::ReadTimeSlice(int sample, float* dst, QString* error) const
 {
     const SegyAxis& il = geometry->Inlines();
@@ -320,7 +389,9 @@ bool LpSurvey::ReadTimeSlice(int sample, float* dst, QString* error) const
 qint64 LpSurvey::TraceAt(LpView view, int index, int column, int row) const
 {
     const LpLineAxis line = LineAxis(view);
-    const qint64 offset = geometry && geometry->Kind() == SegyGeometryKind::Prestack
+    if (!geometry)
+        return view == LpView::Traces ? qint64(index) * kPageTraces + column : column;
+    const qint64 offset = geometry->Kind() == SegyGeometryKind::Prestack
         ? geometry->Offsets().front()
         : std::numeric_limits<qint64>::min();
     switch (view) {

@@ -51,13 +51,22 @@ public:
     // Traces per page of the file-order view.
     static constexpr int kPageTraces = 1000;
 
-    // Opens `path` and builds its geometry. `scanProgress` follows the trace scan of a
-    // variable-length file, `headerProgress` the reading of the trace headers; either may
-    // cancel. Returns the survey, or nullptr with the reason in `*error`. Notes that did not
-    // stop the open go to `*warnings`.
+    // Opens `path` and builds its geometry: OpenFile, then BuildGeometry.
     static std::unique_ptr<LpSurvey> Open(const QString& path, QString* error,
         QStringList* warnings, const SegyProgress& scanProgress = {},
         const SegyProgress& headerProgress = {});
+    // Opens `path` without reading every trace header: until BuildGeometry, the survey offers
+    // the first inline only (the traces at the start of the file that share the first trace's
+    // inline number), or the first page of traces. `scanProgress` follows the trace scan of a
+    // variable-length file and may cancel. Returns the survey, or nullptr with the reason in
+    // `*error`; notes that did not stop the open go to `*warnings`.
+    static std::unique_ptr<LpSurvey> OpenFile(const QString& path, QString* error,
+        QStringList* warnings, const SegyProgress& scanProgress = {});
+    // Reads every trace header and indexes the traces: all views of the survey open up. Returns
+    // false with the reason (a cancelled scan) and leaves the survey as it was. Notes are added
+    // to `*warnings`.
+    bool BuildGeometry(QString* error, QStringList* warnings, const SegyProgress& progress = {});
+    bool IsBuilt() const { return built; }
     ~LpSurvey();
     LpSurvey(const LpSurvey&) = delete;
     LpSurvey& operator=(const LpSurvey&) = delete;
@@ -92,9 +101,13 @@ private:
     qint64 TraceAt(LpView view, int index, int column, int row) const;
     bool ReadTraces(qint64 first, int count, float* dst, QString* error) const;
     bool ReadTimeSlice(int sample, float* dst, QString* error) const;
+    bool ReadLeadingLine(LpSection* section, QString* error) const;
 
     std::unique_ptr<SegyFile> file;
     std::unique_ptr<SegyGeometry> geometry; // null for a 2D line or a file without a grid
+    bool built = false;
+    qint64 leadingInline = 0; // the first trace's inline number
+    int leadingRun = 0; // traces of the first inline at the start, before the geometry is built
     int samples = 0;
     double startTime = 0;
     double intervalMs = 1;

@@ -93,6 +93,7 @@ private slots:
     void readout_data();
     void readout();
     void timeSlicePaging();
+    void openInTwoSteps();
     void badInput_data();
     void badInput();
 
@@ -429,6 +430,59 @@ void TestLoupeSection::timeSlicePaging()
                 QCOMPARE(section.At(a, b), float(10 * (4 * a + b) + s));
         }
     }
+}
+
+// Before its headers are indexed a file offers its first inline, the traces at its start; a
+// cancelled index leaves it so; the index opens every line.
+void TestLoupeSection::openInTwoSteps()
+{
+    const QString path = dir.filePath(QStringLiteral("steps.sgy"));
+    QVERIFY(WriteCube(path, -1));
+    QString error;
+    QStringList warnings;
+    const auto survey = LpSurvey::OpenFile(path, &error, &warnings);
+    QVERIFY2(survey, qPrintable(error));
+    QVERIFY(!survey->IsBuilt());
+    QVERIFY(survey->HasView(LpView::Inline));
+    QVERIFY(!survey->HasView(LpView::Crossline));
+    QCOMPARE(survey->LineAxis(LpView::Inline).count, 1);
+    QCOMPARE(survey->LineTitle(LpView::Inline, 0), QStringLiteral("Inline 1000"));
+    LpSection section;
+    QVERIFY2(survey->Read(LpView::Inline, 0, &section, &error), qPrintable(error));
+    QCOMPARE(section.columns, 4);
+    QCOMPARE(section.horizontal.At(3), 23.0);
+    QCOMPARE(section.At(3, 9), 39.0f);
+    QCOMPARE(survey->Readout(LpView::Inline, 0, section, 2, 0).crosslineNumber, qint64(22));
+
+    const auto cancel = [](qint64, qint64) { return false; };
+    QVERIFY(!survey->BuildGeometry(&error, &warnings, cancel));
+    QVERIFY2(error.contains(QStringLiteral("cancel")), qPrintable(error));
+    QVERIFY(!survey->IsBuilt());
+    QCOMPARE(survey->LineAxis(LpView::Inline).count, 1);
+
+    QVERIFY2(survey->BuildGeometry(&error, &warnings), qPrintable(error));
+    QVERIFY(survey->IsBuilt());
+    QCOMPARE(survey->LineAxis(LpView::Inline).count, 3);
+    QVERIFY(survey->HasView(LpView::Crossline));
+    QVERIFY2(survey->Read(LpView::Inline, 2, &section, &error), qPrintable(error));
+    QCOMPARE(section.At(3, 9), 119.0f);
+
+    // Traces that all carry inline 0: the first page of traces until the index says more.
+    const QString flat = dir.filePath(QStringLiteral("flat.sgy"));
+    {
+        SegyWriter writer(flat);
+        writer.BinaryHeader().SetValue("sample_interval", 4000);
+        QVERIFY(writer.Begin());
+        const std::vector<float> samples(5, 1.0f);
+        for (int t = 0; t < 3; ++t)
+            QVERIFY(writer.WriteTrace(SegyTraceHeader(), samples.data(), 5));
+        QVERIFY(writer.Finish());
+    }
+    const auto page = LpSurvey::OpenFile(flat, &error, &warnings);
+    QVERIFY2(page, qPrintable(error));
+    QCOMPARE(page->DefaultView(), LpView::Traces);
+    QVERIFY2(page->Read(LpView::Traces, 0, &section, &error), qPrintable(error));
+    QCOMPARE(section.columns, 3);
 }
 
 void TestLoupeSection::badInput_data()
