@@ -71,20 +71,24 @@ private:
 
 void PageThrough(LpMainWindow* w)
 {
-    double most = 0;
-    const auto note = [&] { most = std::max(most, ResidentMb("VmRSS:")); };
-    for (QAction* view : {w->actionInline, w->actionCrossline, w->actionTimeSlice}) {
+    const std::pair<QAction*, const char*> views[]
+        = {{w->actionInline, "inlines"}, {w->actionCrossline, "crosslines"},
+            {w->actionTimeSlice, "time slices"}, {w->actionInline, "inlines again"}};
+    for (const auto& [view, name] : views) {
+        double most = 0;
+        const auto note = [&] { most = std::max(most, ResidentMb("VmRSS:")); };
         view->trigger();
-        for (int i = 0; i < 20; ++i) {
+        note();
+        for (int i = 0; i < 40; ++i) {
             w->actionNext->trigger();
             note();
         }
         w->actionLast->trigger();
         note();
+        std::printf("resident while paging through %s: at most %.0f MB; after it %.0f MB "
+                    "(anonymous %.0f MB, file pages %.0f MB)\n",
+            name, most, ResidentMb("VmRSS:"), ResidentMb("RssAnon:"), ResidentMb("RssFile:"));
     }
-    std::printf("resident while paging: at most %.0f MB; now %.0f MB (anonymous %.0f MB, file "
-                "pages %.0f MB)\n",
-        most, ResidentMb("VmRSS:"), ResidentMb("RssAnon:"), ResidentMb("RssFile:"));
 }
 
 } // namespace
@@ -117,8 +121,13 @@ int main(int argc, char* argv[])
         w->SectionView, [w] { return w->Model().HasSection(); },
         [&app, w, pages] {
             std::printf("orv-loupe first section painted: %.1f ms\n", MsSinceStart());
-            if (pages)
+            if (pages) {
+                QCoreApplication::processEvents(); // the index of the headers
+                std::printf("resident with the first inline: %.0f MB (anonymous %.0f MB, file "
+                            "pages %.0f MB)\n",
+                    ResidentMb("VmRSS:"), ResidentMb("RssAnon:"), ResidentMb("RssFile:"));
                 PageThrough(w);
+            }
             app.quit();
         });
     return app.exec();

@@ -19,6 +19,11 @@ constexpr qint64 kMaxSectionValues = qint64(64) << 20;
 // the traces. A slice reached by a jump is read alone, which is quicker than a block. A block
 // holds 4 Mi values at most.
 constexpr int kSliceBlock = 16;
+
+// A section read from the file's mapping is copied out of it: the pages a line mapped (a line
+// across the file's order maps much more than its traces) are given back after each read. Time
+// slices, which visit every trace, keep the file mapped while they are shown: mapping it again
+// for each slice would cost more than the slice.
 constexpr qint64 kSliceBlockValues = qint64(4) << 20;
 
 double Scaled(qint64 value, qint64 scalar)
@@ -137,6 +142,8 @@ bool LpSurvey::BuildGeometry(QString* error, QStringList* warnings, const SegyPr
     geometry = std::move(built3d);
     built = true;
     leadingRun = 0;
+    // The header scan touched every trace.
+    file->ReleaseResidentPages();
     return true;
 }
 
@@ -281,8 +288,11 @@ bool LpSurvey::Read(LpView view, int index, LpSection* s, QString* error) const
     if (geometry && geometry->Kind() == SegyGeometryKind::Prestack)
         options.offset = geometry->Offsets().front();
     bool read = false;
-    if (view == LpView::Inline && !geometry)
-        return ReadLeadingLine(s, error);
+    if (view == LpView::Inline && !geometry) {
+        read = ReadLeadingLine(s, error);
+        file->ReleaseResidentPages();
+        return read;
+    }
     switch (view) {
     case LpView::Inline:
     case LpView::Crossline: {
@@ -330,6 +340,8 @@ bool LpSurvey::Read(LpView view, int index, LpSection* s, QString* error) const
     }
     if (!read)
         std::fill(s->values.begin(), s->values.end(), std::numeric_limits<float>::quiet_NaN());
+    if (view != LpView::TimeSlice)
+        file->ReleaseResidentPages();
     return read;
 }
 
