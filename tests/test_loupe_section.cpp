@@ -94,6 +94,7 @@ private slots:
     void readout();
     void timeSlicePaging();
     void openInTwoSteps();
+    void gathers();
     void badInput_data();
     void badInput();
 
@@ -483,6 +484,51 @@ void TestLoupeSection::openInTwoSteps()
     QCOMPARE(page->DefaultView(), LpView::Traces);
     QVERIFY2(page->Read(LpView::Traces, 0, &section, &error), qPrintable(error));
     QCOMPARE(section.columns, 3);
+}
+
+// A pre-stack survey of 2 x 2 bins and offsets 100, 200, 300: a bin's gather holds one trace
+// per offset, whose samples are 1000 inline + 100 crossline + offset / 100.
+void TestLoupeSection::gathers()
+{
+    const QString path = dir.filePath(QStringLiteral("prestack.sgy"));
+    {
+        SegyWriter writer(path);
+        writer.BinaryHeader().SetValue("sample_interval", 4000);
+        QVERIFY(writer.Begin());
+        std::vector<float> samples(6);
+        for (int il = 1; il <= 2; ++il) {
+            for (int xl = 1; xl <= 2; ++xl) {
+                for (int offset = 100; offset <= 300; offset += 100) {
+                    SegyTraceHeader h;
+                    h.SetValue(*FindSegyTraceField(189), il);
+                    h.SetValue(*FindSegyTraceField(193), xl);
+                    h.SetValue(*FindSegyTraceField(37), offset);
+                    std::fill(
+                        samples.begin(), samples.end(), float(1000 * il + 100 * xl + offset / 100));
+                    QVERIFY(writer.WriteTrace(h, samples.data(), 6));
+                }
+            }
+        }
+        QVERIFY(writer.Finish());
+    }
+    QString error;
+    QStringList warnings;
+    const auto survey = LpSurvey::Open(path, &error, &warnings);
+    QVERIFY2(survey, qPrintable(error));
+    QVERIFY(survey->HasView(LpView::Gather));
+    QCOMPARE(survey->LineAxis(LpView::Gather).count, 4);
+    QCOMPARE(survey->LineTitle(LpView::Gather, 2), QStringLiteral("Bin inline 2 crossline 1"));
+    LpSection section;
+    QVERIFY2(survey->Read(LpView::Gather, 2, &section, &error), qPrintable(error));
+    QCOMPARE(section.columns, 3);
+    QCOMPARE(section.horizontal.At(2), 300.0);
+    QCOMPARE(section.At(1, 5), 2102.0f);
+    const LpReadout r = survey->Readout(LpView::Gather, 2, section, 2, 0);
+    QCOMPARE(r.offset, qint64(300));
+    QCOMPARE(r.trace, qint64(9));
+    // Inlines show the first offset.
+    QVERIFY2(survey->Read(LpView::Inline, 1, &section, &error), qPrintable(error));
+    QCOMPARE(section.At(1, 0), 2201.0f);
 }
 
 void TestLoupeSection::badInput_data()
