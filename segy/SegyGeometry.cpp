@@ -80,6 +80,25 @@ SegyAxis AxisOf(const std::vector<qint64>& v, long double* positions)
     return axis;
 }
 
+// True when two traces share an (a, b) bin, or when the bins are too many to tell.
+bool BinsRepeat(const std::vector<qint64>& av, const std::vector<qint64>& bv)
+{
+    long double na = 0, nb = 0;
+    const SegyAxis a = AxisOf(av, &na), b = AxisOf(bv, &nb);
+    const long double bins = na * nb;
+    if (bins > (long double)std::max<qint64>(kSparseFactor * qint64(av.size()), kSmallGrid)
+        || bins > (long double)kLargestGrid)
+        return true;
+    std::vector<bool> seen(std::size_t(a.count * b.count), false);
+    for (std::size_t t = 0; t < av.size(); ++t) {
+        const std::size_t bin = std::size_t(IndexOn(a, av[t]) * b.count + IndexOn(b, bv[t]));
+        if (seen[bin])
+            return true;
+        seen[bin] = true;
+    }
+    return false;
+}
+
 double ApplyScalar(qint64 value, qint64 scalar)
 {
     if (scalar > 0)
@@ -482,6 +501,8 @@ bool SegyGeometry::Data::Build(const SegyGeometryOptions& options, QString* erro
             return false;
         kind = SegyGeometryKind::Line;
         const std::vector<qint64> one(std::size_t(traceCount), 0);
+        if (offsets.size() > 1 && !BinsRepeat(cdp, one))
+            offsets.clear();
         if (!Place(cdp, one, off, "CDP", "")) {
             kind = SegyGeometryKind::Unstructured;
             return true;
@@ -492,6 +513,10 @@ bool SegyGeometry::Data::Build(const SegyGeometryOptions& options, QString* erro
         return true;
     }
 
+    // Offsets that differ where no bin holds two traces are not a pre-stack survey: the field
+    // holds something else (or each bin one offset), and the file is a cube.
+    if (offsets.size() > 1 && !BinsRepeat(il, xl))
+        offsets.clear();
     kind = offsets.size() > 1 ? SegyGeometryKind::Prestack : SegyGeometryKind::Cube;
     if (!Place(il, xl, off, "inline", "crossline")) {
         kind = SegyGeometryKind::Unstructured;
