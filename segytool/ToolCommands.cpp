@@ -55,27 +55,6 @@ QByteArray DoubleText(double value)
     return QByteArray(text, int(std::to_chars(text, text + sizeof text, value).ptr - text));
 }
 
-QByteArray JsonString(const QString& text)
-{
-    QByteArray json = "\"";
-    for (const char c : text.toUtf8()) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (c == '\n') {
-            json += "\\n";
-        } else if (c == '\t') {
-            json += "\\t";
-        } else if (byte < 0x20) {
-            json += "\\u00" + QByteArray::number(byte, 16).rightJustified(2, '0');
-        } else {
-            json += c;
-        }
-    }
-    return json + '"';
-}
-
 // ---- info
 
 QList<QCommandLineOption> InfoOptions()

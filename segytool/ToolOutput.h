@@ -80,3 +80,6 @@ ToolOutput& Out();
 
 /// Writes "orv-segy: MESSAGE" on standard error, after what standard output holds so far.
 void ReportError(const QString& message);
+
+/// `text` as a JSON string, quotes included.
+QByteArray JsonString(const QString& text);
