@@ -48,3 +48,7 @@ void ReportWarnings(const SegyFile& file);
 /// The convert command's work (ConvertCommand.cpp).
 QList<QCommandLineOption> ConvertOptions();
 int RunConvert(const QCommandLineParser& parser, const QStringList& arguments);
+
+/// The check command's work (CheckCommand.cpp).
+QList<QCommandLineOption> CheckOptions();
+int RunCheck(const QCommandLineParser& parser, const QStringList& arguments);
