@@ -153,6 +153,9 @@ private:
     TraceList dead, nonFinite, clipped;
     TraceList sampleCount, interval, scalarZero, scalarChanges, zeroCoordinates;
     qint64 firstOtherSamples = 0, firstOtherInterval = 0, firstScalar = 0, otherScalar = 0;
+    // The first sample count a trace header gives, and whether others give another.
+    qint64 firstGivenSamples = 0;
+    bool lengthsVary = false;
     bool anyCoordinates = false;
     std::vector<int32_t> column;
     // Header columns read per run: scalar, the six coordinates, sample count and interval.
@@ -307,6 +310,9 @@ void Checker::CheckHeaderColumns(qint64 first, qint64 count)
     for (std::size_t i = 0; i < n; ++i) {
         const qint64 trace = first + qint64(i);
         const qint64 samples = samplesField[i];
+        if (samples != 0 && firstGivenSamples == 0)
+            firstGivenSamples = samples;
+        lengthsVary |= samples != 0 && samples != firstGivenSamples;
         if (samples != 0 && samples != binarySamples) {
             if (sampleCount.count == 0)
                 firstOtherSamples = samples;
@@ -425,17 +431,30 @@ bool Checker::ReadTraces(QString* error)
 void Checker::ReportTraceFindings()
 {
     if (sampleCount.count > 0) {
-        const bool fixed = file.IsFixedLength();
-        Add(fixed ? SegySeverity::Error : SegySeverity::Warning, "sample-count",
-            QStringLiteral("%1 give another sample count than the binary header's %2 (the first: "
-                           "%3)%4")
-                .arg(Traces(sampleCount.count))
-                .arg(file.SamplesPerTrace())
-                .arg(firstOtherSamples)
-                .arg(fixed ? QStringLiteral("; the traces are read with %1 samples")
-                                 .arg(file.SamplesPerTrace())
-                           : QStringLiteral("; the traces differ in length")),
-            sampleCount);
+        // A binary header that every trace contradicts, or one the reader went by, leads
+        // readers astray; traces of their own lengths are allowed without the fixed-length flag.
+        const bool wrong = file.IsFixedLength() || !lengthsVary;
+        QString what;
+        if (!lengthsVary) {
+            what = QStringLiteral("the binary header gives %1 samples per trace; every trace "
+                                  "header that gives a count gives %2")
+                       .arg(file.SamplesPerTrace())
+                       .arg(firstGivenSamples);
+        } else {
+            what = QStringLiteral("%1 give another sample count than the binary header's %2 (the "
+                                  "first: %3)")
+                       .arg(Traces(sampleCount.count))
+                       .arg(file.SamplesPerTrace())
+                       .arg(firstOtherSamples);
+        }
+        if (file.IsFixedLength()) {
+            what += QStringLiteral(
+                "; the traces are read with %1 samples, as the binary header says")
+                        .arg(file.SamplesPerTrace());
+        } else if (lengthsVary) {
+            what += QStringLiteral("; the traces differ in length");
+        }
+        Add(wrong ? SegySeverity::Error : SegySeverity::Warning, "sample-count", what, sampleCount);
     }
     if (interval.count > 0) {
         Add(SegySeverity::Warning, "sample-interval",
@@ -470,8 +489,11 @@ void Checker::ReportTraceFindings()
     }
     if (scalarZero.count > 0) {
         Add(SegySeverity::Note, "coordinate-scalar-zero",
-            QStringLiteral("coordinate scalar 0 in %1 with coordinates: read as 1")
-                .arg(Traces(scalarZero.count)),
+            QStringLiteral("coordinate scalar 0 in %1: the coordinates are read as they stand "
+                           "(scalar 1)")
+                .arg(scalarZero.count == traceCount
+                        ? QStringLiteral("every trace")
+                        : Traces(scalarZero.count) + QStringLiteral(" with coordinates")),
             scalarZero);
     }
     if (nonFinite.count > 0) {

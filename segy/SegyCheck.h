@@ -19,7 +19,7 @@
 /// |---|---|---|
 /// | partial-trace | error | the file ends inside a trace (the trace listed is the partial one) |
 /// | trace-count | error | the binary header's trace count (revision 2) is not the file's |
-/// | sample-count | error, warning | trace headers give another sample count than the binary header (error when the file is laid out by the binary header, warning when the traces really differ in length) |
+/// | sample-count | error, warning | trace headers give another sample count than the binary header: an error when the file is read by the binary header's count or every trace disagrees with it, a warning when the traces differ in length among themselves |
 /// | sample-interval | warning | trace headers give another sample interval than the binary header |
 /// | no-sample-interval | warning | no sample interval anywhere |
 /// | coordinate-scalar-zero | note | coordinate scalar 0, read as 1 |
