@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -339,23 +340,45 @@ void Checker::CheckHeaderColumns(qint64 first, qint64 count)
     }
 }
 
+// True when a sample is NaN or infinite: its exponent bits all set. On the bits, so that the
+// loop vectorises.
+bool AnyNonFinite(const float* samples, int count)
+{
+    bool any = false;
+    for (int i = 0; i < count; ++i) {
+        uint32_t bits;
+        std::memcpy(&bits, samples + i, sizeof bits);
+        any |= (bits & 0x7F800000u) == 0x7F800000u;
+    }
+    return any;
+}
+
+bool AnyNonFinite(const double* samples, int count)
+{
+    bool any = false;
+    for (int i = 0; i < count; ++i) {
+        uint64_t bits;
+        std::memcpy(&bits, samples + i, sizeof bits);
+        any |= (bits & 0x7FF0000000000000u) == 0x7FF0000000000000u;
+    }
+    return any;
+}
+
 template <typename T> void Checker::CheckSamples(qint64 trace, const T* samples, int count)
 {
     if (count <= 0)
         return;
-    bool allZero = true;
-    for (int i = 0; i < count; ++i)
-        allZero &= samples[i] == T(0);
-    if (allZero) {
+    // Live traces end this loop within a few samples.
+    int live = 0;
+    while (live < count && samples[live] == T(0))
+        ++live;
+    if (live == count) {
         dead.Add(trace, listed);
         return;
     }
     const int format = file.Format().code;
     if (format == 5 || format == 6) {
-        bool finite = true;
-        for (int i = 0; i < count; ++i)
-            finite &= std::isfinite(samples[i]);
-        if (!finite)
+        if (AnyNonFinite(samples, count))
             nonFinite.Add(trace, listed);
         return;
     }
@@ -365,6 +388,12 @@ template <typename T> void Checker::CheckSamples(qint64 trace, const T* samples,
     const T high = T(limits.high);
     const T low = T(limits.low);
     const T negativeHigh = T(-limits.high);
+    // Most traces have no sample at a limit: a quick look first, neighbours only then.
+    bool atLimit = false;
+    for (int i = 0; i < count; ++i)
+        atLimit |= samples[i] == high || samples[i] == low || samples[i] == negativeHigh;
+    if (!atLimit)
+        return;
     for (int i = 1; i < count; ++i) {
         const T s = samples[i];
         if (s == samples[i - 1] && (s == high || s == low || s == negativeHigh)) {
