@@ -49,12 +49,6 @@ QByteArray RevisionText(const SegyFile& file)
     return QByteArray::number(file.Revision()) + '.' + QByteArray::number(file.MinorRevision());
 }
 
-QByteArray DoubleText(double value)
-{
-    char text[32];
-    return QByteArray(text, int(std::to_chars(text, text + sizeof text, value).ptr - text));
-}
-
 // ---- info
 
 QList<QCommandLineOption> InfoOptions()
@@ -484,6 +478,21 @@ const ToolCommand kCommands[] = {
         "Writes a copy of IN to OUT with the samples in another format or byte order, headers "
         "carried over.",
         2, 2, ConvertOptions, RunConvert},
+    {"geometry", "[--json] [--inline-field F] [--crossline-field F] [--offset-field F] FILE...",
+        "Shows the survey grid of each file.",
+        "Shows the survey grid of each file: its kind (cube, prestack, line or unstructured), "
+        "trace order, inline, crossline and CDP ranges, offsets, bins, missing and duplicate "
+        "traces, the map from grid to coordinates, and any warning.",
+        1, -1, GeometryOptions, RunGeometry},
+    {"slice",
+        "(--inline N | --crossline N | --sample K | --time T | --gather IL,XL) [--offset O] "
+        "[--csv] FILE",
+        "Shows an inline, crossline, time slice or gather.",
+        "Shows one slice of the survey: one row per trace position in ascending order (crossline "
+        "numbers of an inline, inline numbers of a crossline or time slice, offsets of a "
+        "gather), the number first, then the values as `samples` writes them, nan where no "
+        "trace is. The key field options are those of `geometry`.",
+        1, 1, SliceOptions, RunSlice},
 };
 
 } // namespace

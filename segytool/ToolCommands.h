@@ -52,3 +52,9 @@ int RunConvert(const QCommandLineParser& parser, const QStringList& arguments);
 /// The check command's work (CheckCommand.cpp).
 QList<QCommandLineOption> CheckOptions();
 int RunCheck(const QCommandLineParser& parser, const QStringList& arguments);
+
+/// The geometry and slice commands' work (GeometryCommands.cpp).
+QList<QCommandLineOption> GeometryOptions();
+int RunGeometry(const QCommandLineParser& parser, const QStringList& arguments);
+QList<QCommandLineOption> SliceOptions();
+int RunSlice(const QCommandLineParser& parser, const QStringList& arguments);

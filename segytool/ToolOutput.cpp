@@ -103,6 +103,12 @@ void ReportError(const QString& message)
     std::fflush(stderr);
 }
 
+QByteArray DoubleText(double value)
+{
+    char text[32];
+    return QByteArray(text, int(std::to_chars(text, text + sizeof text, value).ptr - text));
+}
+
 QByteArray JsonString(const QString& text)
 {
     QByteArray json = "\"";
