@@ -548,7 +548,8 @@ void Checker::ReportTraceFindings()
 }
 
 // Duplicates (traces whose position an earlier trace holds) and, when the geometry finds no
-// order, the traces that break the better of inline and crossline order.
+// order, the traces that break the better of inline and crossline order: those that return to
+// a line (a CDP of a 2D line) the file has left already.
 bool Checker::ReadKeys(const SegyGeometry& geometry, QString* error)
 {
     const SegyGeometryKind kind = geometry.Kind();
@@ -568,8 +569,8 @@ bool Checker::ReadKeys(const SegyGeometry& geometry, QString* error)
     // Order breaks with inline numbers outermost [0] and with crossline numbers outermost [1].
     TraceList breaks[2];
     QSet<qint64> left[2];
-    qint64 previous[2][2] = {};
-    int direction[2] = {};
+    qint64 previous[2] = {};
+    qint64 previousOffset = 0;
     std::vector<qint64> keys[4];
     QString reason;
     for (qint64 first = 0; first < traceCount; first += kKeyRun) {
@@ -598,23 +599,23 @@ bool Checker::ReadKeys(const SegyGeometry& geometry, QString* error)
                 duplicates.Add(trace, listed);
             if (!unsorted)
                 continue;
+            // A file of common-offset cubes starts over with each offset.
+            const qint64 offset = keys[2][std::size_t(i)];
+            if (kind == SegyGeometryKind::Prestack && !geometry.OffsetsInnermost()
+                && offset != previousOffset) {
+                left[0].clear();
+                left[1].clear();
+            }
+            previousOffset = offset;
             for (int order = 0; order < 2; ++order) {
-                const qint64 outer = kind == SegyGeometryKind::Line ? 0 : order == 0 ? il : xl;
-                const qint64 inner = kind == SegyGeometryKind::Line ? cdp : order == 0 ? xl : il;
-                if (trace > 0 && outer != previous[order][0]) {
+                const qint64 line = kind == SegyGeometryKind::Line ? cdp : order == 0 ? il : xl;
+                if (trace > 0 && line != previous[order]) {
                     // Back to a line the file has left already.
-                    left[order].insert(previous[order][0]);
-                    if (left[order].contains(outer))
-                        breaks[order].Add(trace, listed);
-                } else if (trace > 0 && inner != previous[order][1]) {
-                    const int step = inner > previous[order][1] ? 1 : -1;
-                    if (direction[order] == 0)
-                        direction[order] = step;
-                    else if (step != direction[order])
+                    left[order].insert(previous[order]);
+                    if (left[order].contains(line))
                         breaks[order].Add(trace, listed);
                 }
-                previous[order][0] = outer;
-                previous[order][1] = inner;
+                previous[order] = line;
             }
         }
         if (options.progress && !options.progress(traceCount, traceCount)) {
@@ -634,8 +635,8 @@ bool Checker::ReadKeys(const SegyGeometry& geometry, QString* error)
     if (unsorted) {
         const TraceList& fewer = breaks[1].count < breaks[0].count ? breaks[1] : breaks[0];
         Add(SegySeverity::Warning, "unsorted",
-            QStringLiteral("the traces are in neither inline nor crossline order: %1 break the "
-                           "nearer order")
+            QStringLiteral("the traces are in neither inline nor crossline order: %1 return to a "
+                           "line the file has left, in the nearer order")
                 .arg(Traces(fewer.count)),
             fewer);
     }

@@ -36,7 +36,7 @@ enum class Fault {
     ClippedInt32,
     DuplicateBin,
     MissingBin,
-    SwappedTraces,
+    StrayTrace,
     Revision2FieldInRevision1,
     Revision2WithoutConstant,
     UnknownRevision,
@@ -206,9 +206,12 @@ bool Plant(const QString& path, Fault fault)
                 cube.bins.push_back(b);
         }
         break;
-    case Fault::SwappedTraces:
-        for (int b = 0; b < kInlines * kCrosslines; ++b)
-            cube.bins.push_back(b == 12 ? 13 : b == 13 ? 12 : b);
+    case Fault::StrayTrace:
+        for (int b = 0; b < kInlines * kCrosslines; ++b) {
+            if (b != 12)
+                cube.bins.push_back(b);
+        }
+        cube.bins.push_back(12);
         break;
     }
     if (!Write(path, cube))
@@ -336,8 +339,8 @@ void TestSegyCheck::faults_data()
     QTest::newRow("bin 1001/2002 left out")
         << Fault::MissingBin << "missing-bins" << N << std::vector<qint64>{} << qint64(0)
         << "inline 1001 crossline 2002";
-    QTest::newRow("crosslines 2002 and 2003 swapped in inline 1002")
-        << Fault::SwappedTraces << "unsorted" << W << std::vector<qint64>{13} << qint64(1) << "";
+    QTest::newRow("bin 1002/2002 written last")
+        << Fault::StrayTrace << "unsorted" << W << std::vector<qint64>{19} << qint64(1) << "";
     QTest::newRow("revision 1 with a trace count at 3513")
         << Fault::Revision2FieldInRevision1 << "revision-2-fields" << W << std::vector<qint64>{}
         << qint64(0) << "trace_count (3513)";
