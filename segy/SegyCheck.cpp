@@ -16,7 +16,7 @@ constexpr qint64 kTextBytes = 3200;
 constexpr qint64 kBinaryEnd = 3600;
 constexpr int kTraceHeaderBytes = 240;
 // Traces are read in runs of about this many bytes of samples.
-constexpr qint64 kRunBytes = qint64{4} << 20;
+constexpr qint64 kRunBytes = qint64{1} << 20;
 // Header columns of the geometry pass are read this many traces at a time.
 constexpr qint64 kKeyRun = 65536;
 
@@ -413,7 +413,8 @@ template <typename T> bool Checker::ReadSampleRuns(QString* error)
     QString reason;
     for (qint64 first = 0; first < traceCount; first += run) {
         const qint64 count = std::min(run, traceCount - first);
-        CheckHeaderColumns(first, count);
+        // The samples first: their sequential read brings the run's pages in, so that the
+        // header columns, whose reads stride from trace to trace, find them in the cache.
         if (readable) {
             samples.resize(std::size_t(file.SampleCount(first, count)));
             if (!file.ReadSamples(first, count, samples.data(), &reason)) {
@@ -422,6 +423,7 @@ template <typename T> bool Checker::ReadSampleRuns(QString* error)
                 return false;
             }
         }
+        CheckHeaderColumns(first, count);
         const T* at = samples.data();
         for (qint64 i = 0; i < count; ++i) {
             const qint64 trace = first + i;
