@@ -6,8 +6,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <limits>
 
 namespace {
@@ -139,7 +142,8 @@ private:
     template <typename T> void CheckSamples(qint64 trace, const T* samples, int count);
     void CheckHeaderColumns(qint64 first, qint64 count);
     void ReportTraceFindings();
-    bool CheckGeometry(QString* error);
+    bool FinishGeometry(std::unique_ptr<SegyGeometry>* geometry, QString* error);
+    bool CheckGeometry(const SegyGeometry* geometry, QString* error);
     bool ReadKeys(const SegyGeometry& geometry, QString* error);
     void ReportMissingBins(const SegyGeometry& geometry);
 
@@ -149,6 +153,11 @@ private:
     const qint64 traceCount;
     std::vector<SegyFinding> found;
     bool cancelled = false;
+
+    // The geometry, built beside the trace pass.
+    std::future<std::unique_ptr<SegyGeometry>> building;
+    std::atomic<bool> stopBuilding{false};
+    QString geometryError;
 
     // What the trace pass finds.
     TraceList dead, nonFinite, clipped;
@@ -685,24 +694,29 @@ void Checker::ReportMissingBins(const SegyGeometry& geometry)
             .arg(missing > firstBins.size() ? QStringLiteral(", ...") : QString()));
 }
 
-bool Checker::CheckGeometry(QString* error)
+// Waits for the geometry built beside the trace pass, listening for a cancel meanwhile.
+bool Checker::FinishGeometry(std::unique_ptr<SegyGeometry>* geometry, QString* error)
+{
+    if (!building.valid())
+        return true;
+    while (building.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        if (options.progress && !options.progress(traceCount, traceCount)) {
+            cancelled = true;
+            stopBuilding = true;
+        }
+    }
+    *geometry = building.get();
+    if (cancelled)
+        return Fail(error, QStringLiteral("cancelled while building the geometry"));
+    return true;
+}
+
+bool Checker::CheckGeometry(const SegyGeometry* geometry, QString* error)
 {
     if (traceCount == 0)
         return true;
-    SegyGeometryOptions geometryOptions;
-    // The header scan takes little next to the samples: it only listens for a cancel.
-    geometryOptions.progress = [this](qint64 done, qint64) {
-        if (!options.progress || done % 65536 != 0)
-            return true;
-        cancelled = !options.progress(traceCount, traceCount);
-        return !cancelled;
-    };
-    QString reason;
-    const std::unique_ptr<SegyGeometry> geometry
-        = SegyGeometry::Build(file, &reason, geometryOptions);
-    if (cancelled)
-        return Fail(error, QStringLiteral("cancelled while building the geometry"));
     if (!geometry) {
+        const QString& reason = geometryError;
         Add(SegySeverity::Note, "no-geometry",
             QStringLiteral("no survey geometry: %1")
                 .arg(reason.startsWith(file.FileName() + QStringLiteral(": "))
@@ -734,10 +748,30 @@ bool Checker::Run(std::vector<SegyFinding>* findings, QString* error)
     CheckLayout();
     CheckRevision();
     CheckTextHeaders();
-    if (!ReadTraces(error))
+    // The geometry's header scan runs on a thread of its own beside the trace pass; it only
+    // listens for a stop.
+    if (traceCount > 0) {
+        building = std::async(std::launch::async, [this] {
+            SegyGeometryOptions geometryOptions;
+            geometryOptions.progress = [this](qint64, qint64) { return !stopBuilding.load(); };
+            return SegyGeometry::Build(file, &geometryError, geometryOptions);
+        });
+    }
+    const bool read = ReadTraces(error);
+    if (!read)
+        stopBuilding = true;
+    std::unique_ptr<SegyGeometry> geometry;
+    QString waitError;
+    const bool built = FinishGeometry(&geometry, &waitError);
+    if (!read)
         return false;
+    if (!built) {
+        if (error)
+            *error = waitError;
+        return false;
+    }
     ReportTraceFindings();
-    if (!CheckGeometry(error))
+    if (!CheckGeometry(geometry.get(), error))
         return false;
     std::stable_sort(found.begin(), found.end(),
         [](const SegyFinding& a, const SegyFinding& b) { return a.severity < b.severity; });

@@ -65,8 +65,9 @@ struct SegyCheckOptions {
     SegyProgress progress;
 };
 
-/// Checks `file`: reads every trace header and sample once, then builds the survey geometry.
-/// Fills `findings` (errors first, then warnings, then notes) and returns true; false with the
-/// reason in `*error` when cancelled.
+/// Checks `file`: reads every trace header and sample once and builds the survey geometry (on a
+/// second thread meanwhile, from the default key fields of SegyGeometryOptions). Fills
+/// `findings` (errors first, then warnings, then notes) and returns true; false with the reason
+/// in `*error` when cancelled. `options.progress` is called on the caller's thread only.
 bool CheckSegyFile(const SegyFile& file, std::vector<SegyFinding>* findings,
     QString* error = nullptr, const SegyCheckOptions& options = {});
