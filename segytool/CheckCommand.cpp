@@ -132,6 +132,8 @@ int RunCheck(const QCommandLineParser& parser, const QStringList& files)
             PutCheckText(*file, findings);
         }
         ++shown;
+        // Each file's findings show before the next file's progress bar.
+        Out().Flush();
         if (!Out().Ok())
             break;
     }
