@@ -20,6 +20,9 @@ constexpr qint64 kBinaryEnd = 3600;
 constexpr int kTraceHeaderBytes = 240;
 // Traces are read in runs of about this many bytes of samples.
 constexpr qint64 kRunBytes = qint64{1} << 20;
+// The trace header fields the trace pass reads: coordinate scalar, sample count, sample
+// interval, then source, group and CDP X and Y.
+constexpr int kColumnBytes[9] = {71, 115, 117, 73, 77, 81, 85, 181, 185};
 // Header columns of the geometry pass are read this many traces at a time.
 constexpr qint64 kKeyRun = 65536;
 
@@ -167,10 +170,8 @@ private:
     qint64 firstGivenSamples = 0;
     bool lengthsVary = false;
     bool anyCoordinates = false;
-    std::vector<int32_t> column;
-    // Header columns read per run: scalar, the six coordinates, sample count and interval.
-    std::vector<int32_t> scalars, samplesField, intervals;
-    std::vector<char> hasCoordinates;
+    // Header columns read per run, in the order of kColumnBytes.
+    std::vector<qint64> columns[9];
 };
 
 void Checker::CheckTextHeader(
@@ -299,19 +300,17 @@ void Checker::CheckLayout()
 void Checker::CheckHeaderColumns(qint64 first, qint64 count)
 {
     const std::size_t n = std::size_t(count);
-    scalars.resize(n);
-    samplesField.resize(n);
-    intervals.resize(n);
-    column.resize(n);
-    hasCoordinates.assign(n, 0);
-    file.ReadTraceFieldColumn(Trace(71), first, count, scalars.data());
-    file.ReadTraceFieldColumn(Trace(115), first, count, samplesField.data());
-    file.ReadTraceFieldColumn(Trace(117), first, count, intervals.data());
-    for (const int byte : {73, 77, 81, 85, 181, 185}) {
-        file.ReadTraceFieldColumn(Trace(byte), first, count, column.data());
-        for (std::size_t i = 0; i < n; ++i)
-            hasCoordinates[i] |= column[i] != 0;
+    SegyField fields[9];
+    qint64* dst[9];
+    for (int k = 0; k < 9; ++k) {
+        fields[k] = Trace(kColumnBytes[k]);
+        columns[k].resize(n);
+        dst[k] = columns[k].data();
     }
+    file.ReadTraceFieldColumns(fields, 9, first, count, dst);
+    const std::vector<qint64>& scalars = columns[0];
+    const std::vector<qint64>& samplesField = columns[1];
+    const std::vector<qint64>& intervals = columns[2];
 
     const qint64 binarySamples = file.SamplesPerTrace();
     const double binaryInterval = file.SampleInterval();
@@ -339,7 +338,10 @@ void Checker::CheckHeaderColumns(qint64 first, qint64 count)
                 otherScalar = scalars[i];
             scalarChanges.Add(trace, listed);
         }
-        if (hasCoordinates[i]) {
+        bool hasCoordinates = false;
+        for (int k = 3; k < 9; ++k)
+            hasCoordinates |= columns[k][i] != 0;
+        if (hasCoordinates) {
             anyCoordinates = true;
             if (scalars[i] == 0)
                 scalarZero.Add(trace, listed);
@@ -586,13 +588,15 @@ bool Checker::ReadKeys(const SegyGeometry& geometry, QString* error)
     QString reason;
     for (qint64 first = 0; first < traceCount; first += kKeyRun) {
         const qint64 count = std::min(kKeyRun, traceCount - first);
+        qint64* dst[4];
         for (int k = 0; k < 4; ++k) {
             keys[k].resize(std::size_t(count));
-            if (!file.ReadTraceFieldColumn(fields[k], first, count, keys[k].data(), &reason)) {
-                if (error)
-                    *error = reason;
-                return false;
-            }
+            dst[k] = keys[k].data();
+        }
+        if (!file.ReadTraceFieldColumns(fields, 4, first, count, dst, &reason)) {
+            if (error)
+                *error = reason;
+            return false;
         }
         for (qint64 i = 0; i < count; ++i) {
             const qint64 trace = first + i;
