@@ -94,10 +94,11 @@ public:
     bool Read(LpView view, int index, LpSection* section, QString* error) const;
     // What sits at (column, row) of section `index` of `view`, `section` being that section.
     LpReadout Readout(LpView view, int index, const LpSection& section, int column, int row) const;
+    // The trace (0-based) at (column, row) of section `index` of `view`; -1 for an empty bin.
+    qint64 TraceAt(LpView view, int index, int column, int row) const;
 
 private:
     LpSurvey() = default;
-    qint64 TraceAt(LpView view, int index, int column, int row) const;
     bool ReadTraces(qint64 first, int count, float* dst, QString* error) const;
     bool ReadLeadingLine(LpSection* section, QString* error) const;
 
