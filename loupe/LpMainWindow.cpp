@@ -43,6 +43,7 @@ LpMainWindow::LpMainWindow(OrvApp* application)
     setupUi(this);
     resizeDocks({ConsoleDock}, {140}, Qt::Vertical);
     CreateActions();
+    CreateInspectors();
     ReadSettings();
     DisplayToControls();
     model.SetDisplay(display);
@@ -445,6 +446,7 @@ void LpMainWindow::UpdateActions()
     for (QAction* action : {actionNext, actionPrevious, actionFirst, actionLast, actionExport,
              actionZoomIn, actionZoomOut, actionFit})
         action->setEnabled(has);
+    UpdateInspectors();
 }
 
 void LpMainWindow::on_actionOpen_triggered()

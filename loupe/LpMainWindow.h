@@ -10,6 +10,10 @@
 #include <map>
 #include <memory>
 
+class LpHeaderDocks;
+class LpHeaderPlot;
+class LpReportDlg;
+class LpSpectrumDock;
 class OrvApp;
 class OrvConsole;
 class QLabel;
@@ -38,6 +42,20 @@ public:
     bool ExportImage(const QString& path, const QSize& size);
 
     const LpSectionModel& Model() const { return model; }
+
+    // The views that look inside the file (LpMainWindowInspect.cpp).
+    LpHeaderDocks* HeaderDocks() const { return headerDocks; }
+    LpSpectrumDock* SpectrumDock() const { return spectrumDock; }
+    LpHeaderPlot* HeaderPlot() const { return headerPlot; }
+    // The report of the last check; null before the first.
+    LpReportDlg* ReportDialog() const { return reportDialog; }
+    QAction* ReportAction() const { return actionReport; }
+    // Checks the open file under the console's progress and shows the findings; false when
+    // there is no file or the check was cancelled.
+    bool ReportFile();
+    // Shows the line holding `trace` (0-based), marks it and shows its header; false when the
+    // trace has no place in the survey's views.
+    bool GoToTrace(qint64 trace);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -73,6 +91,10 @@ private:
     void UpdateActions();
     void DisplayFromControls();
     void DisplayToControls();
+    void CreateInspectors();
+    void UpdateInspectors();
+    void InspectAt(int column, int row);
+    void UpdateMark();
 
     OrvApp* application;
     OrvConsole* console = nullptr;
@@ -92,4 +114,12 @@ private:
     QString openingPath;
     bool geometryPending = false;
     bool updatingControls = false;
+
+    LpHeaderDocks* headerDocks = nullptr;
+    LpSpectrumDock* spectrumDock = nullptr;
+    LpHeaderPlot* headerPlot = nullptr;
+    LpReportDlg* reportDialog = nullptr;
+    QAction* actionReport = nullptr;
+    const SegyFile* inspectedFile = nullptr;
+    qint64 markedTrace = -1; // clicked or gone to; its header shows when the cursor is away
 };

@@ -76,10 +76,28 @@ void LpSectionView::Redraw()
     update();
 }
 
+void LpSectionView::SetMarkedColumn(int column)
+{
+    if (column == markedColumn)
+        return;
+    markedColumn = column;
+    update();
+}
+
 void LpSectionView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), picture);
+    if (markedColumn >= 0 && markedColumn < shownColumns && viewport.IsValid()) {
+        const QRectF plot = PlotRect();
+        const double x = plot.left()
+            + (markedColumn + 0.5 - viewport.column0) / (viewport.column1 - viewport.column0)
+                * plot.width();
+        if (x >= plot.left() && x <= plot.right()) {
+            painter.setPen(QPen(QColor(230, 40, 40, 200), 2, Qt::DashLine));
+            painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        }
+    }
     emit Painted();
 }
 
@@ -213,6 +231,11 @@ void LpSectionView::mouseReleaseEvent(QMouseEvent* event)
             const QPointF b = SectionPoint(r.bottomRight());
             SetViewport({a.x(), b.x(), a.y(), b.y()});
         }
+    } else if (drag == Drag::Pan && (event->pos() - pressPoint).manhattanLength() < 4) {
+        const QPointF at = SectionPoint(event->localPos());
+        if (PlotRect().contains(event->localPos()) && at.x() >= 0 && at.x() < shownColumns
+            && at.y() >= 0 && at.y() < shownRows)
+            emit Clicked(int(std::floor(at.x())), int(std::floor(at.y())));
     }
     drag = Drag::None;
     unsetCursor();

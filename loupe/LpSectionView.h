@@ -29,6 +29,9 @@ public:
     const QImage& Picture() const { return picture; }
     // The same view drawn into an image of `size` pixels.
     QImage Render(const QSize& size) const;
+    // Marks `column` of the section with a line over the picture; -1 for none.
+    void SetMarkedColumn(int column);
+    int MarkedColumn() const { return markedColumn; }
 
 public slots:
     void ZoomIn();
@@ -40,6 +43,8 @@ signals:
     void CursorMoved(int column, int row);
     // A picture reached the screen.
     void Painted();
+    // A click (a press and release without a drag) on (column, row) of the section.
+    void Clicked(int column, int row);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -66,4 +71,5 @@ private:
     QPoint pressPoint;
     LpViewport pressViewport;
     enum class Drag { None, Pan, Band } drag = Drag::None;
+    int markedColumn = -1;
 };

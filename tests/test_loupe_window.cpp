@@ -1,22 +1,35 @@
 // ORV Loupe's main window offscreen: display choices and recent files come back in a new
-// window from the settings store, and a file the library refuses leaves its message in the
-// console and a box while the file shown before stays.
+// window from the settings store, a file the library refuses leaves its message in the
+// console and a box while the file shown before stays, and the views inside a file (header
+// docks, header plot, spectrum, report) show what the file holds. A picture of the window with
+// them goes to ORV_LOUPE_SHOTS.
 
 #include "AppConsole.h"
+#include "LpHeaderDocks.h"
+#include "LpHeaderPlot.h"
 #include "LpMainWindow.h"
+#include "LpReportDlg.h"
+#include "LpSpectrumDock.h"
 #include "ModalHelper.h"
 #include "TestOrvApp.h"
 
 #include "SegyWriter.h"
 
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QPlainTextEdit>
 #include <QSettings>
+#include <QTableWidget>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 #include <QtTest>
 
 #include <memory>
 
 namespace {
 
-bool WriteCube(const QString& path)
+// Inlines 1-4 by crosslines 1-5, 50 samples of 4 ms; trace `dead` (-1: none) all zero.
+bool WriteCube(const QString& path, int dead = -1)
 {
     SegyWriter writer(path);
     writer.BinaryHeader().SetValue("sample_interval", 4000);
@@ -27,8 +40,9 @@ bool WriteCube(const QString& path)
         SegyTraceHeader h;
         h.SetValue(*FindSegyTraceField(189), 1 + t / 5);
         h.SetValue(*FindSegyTraceField(193), 1 + t % 5);
+        h.SetValue(*FindSegyTraceField(37), 100 + 25 * t);
         for (int s = 0; s < 50; ++s)
-            samples[std::size_t(s)] = float(std::sin(s * 0.3 + t));
+            samples[std::size_t(s)] = t == dead ? 0.0f : float(std::sin(s * 0.3 + t));
         if (!writer.WriteTrace(h, samples.data(), 50))
             return false;
     }
@@ -65,6 +79,7 @@ private slots:
     void initTestCase();
     void choicesComeBack();
     void refusedFileKeepsThePrevious();
+    void inspectors();
 
 private:
     QTemporaryDir dir;
@@ -140,6 +155,93 @@ void TestLoupeWindow::refusedFileKeepsThePrevious()
     QCOMPARE(s.window->windowTitle(), QStringLiteral("cube.sgy - Inline 2 - ORV Loupe"));
     QVERIFY(s.window->Model().HasSection());
     QCOMPARE(s.window->Model().Section().columns, 5);
+}
+
+void TestLoupeWindow::inspectors()
+{
+    const QString path = dir.filePath(QStringLiteral("dead.sgy"));
+    QVERIFY(WriteCube(path, 13)); // inline 3, crossline 4
+    Session s;
+    s.window->resize(1400, 850);
+    s.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
+    QVERIFY(s.window->OpenFile(path));
+    QTRY_VERIFY(s.window->ReportAction()->isEnabled());
+    LpHeaderDocks* docks = s.window->HeaderDocks();
+
+    // The binary header: the sample interval among the non-zero fields at the top.
+    QTableWidget* binary = docks->BinaryTable();
+    QVERIFY(binary->rowCount() > 20);
+    const auto rowOf = [](QTableWidget* table, const QString& name) {
+        for (int r = 0; r < table->rowCount(); ++r)
+            if (table->item(r, 1)->text() == name)
+                return r;
+        return -1;
+    };
+    const int interval = rowOf(binary, QStringLiteral("sample_interval"));
+    QVERIFY(interval >= 0 && interval < 4);
+    QCOMPARE(binary->item(interval, 2)->text(), QStringLiteral("4000"));
+    QCOMPARE(binary->item(interval, 0)->text(), QStringLiteral("3217"));
+    QCOMPARE(docks->TextCode()->text(), QStringLiteral("Character code: EBCDIC"));
+    QCOMPARE(docks->TextPages()->count(), 1);
+
+    // The report: the dead trace, and a double-click on it goes to its inline and marks it.
+    QVERIFY(s.window->ReportFile());
+    LpReportDlg* report = s.window->ReportDialog();
+    QVERIFY(report && report->isVisible());
+    QTreeWidgetItem* dead = nullptr;
+    for (int i = 0; i < report->FindingTree->topLevelItemCount(); ++i)
+        if (report->FindingTree->topLevelItem(i)->toolTip(2) == QLatin1String("dead-traces"))
+            dead = report->FindingTree->topLevelItem(i);
+    QVERIFY(dead);
+    QCOMPARE(dead->text(0), QStringLiteral("warning"));
+    QCOMPARE(dead->childCount(), 1);
+    QCOMPARE(dead->child(0)->text(1), QStringLiteral("trace 14"));
+    QCOMPARE(s.window->windowTitle(), QStringLiteral("dead.sgy - Inline 1 - ORV Loupe"));
+    emit report->FindingTree->itemDoubleClicked(dead->child(0), 1);
+    QCOMPARE(s.window->windowTitle(), QStringLiteral("dead.sgy - Inline 3 - ORV Loupe"));
+    QCOMPARE(s.window->SectionView->MarkedColumn(), 3);
+    QCOMPARE(docks->ShownTrace(), 13);
+    QTableWidget* trace = docks->TraceTable();
+    QCOMPARE(trace->item(rowOf(trace, QStringLiteral("offset")), 2)->text(), QStringLiteral("425"));
+    QCOMPARE(
+        trace->item(rowOf(trace, QStringLiteral("crossline")), 2)->text(), QStringLiteral("4"));
+    docks->HexBox()->setChecked(true);
+    QVERIFY(docks->HexView()->toPlainText().startsWith(QStringLiteral("  1  ")));
+
+    // The offset along the inline in the strip above the section, lined up with it.
+    trace->setCurrentCell(rowOf(trace, QStringLiteral("offset")), 1);
+    trace->actions().first()->trigger();
+    LpHeaderPlot* plot = s.window->HeaderPlot();
+    QVERIFY(plot->isVisible());
+    QCOMPARE(plot->Field(), 37);
+    const QVector<QPointF> offsets = plot->Series()->pointsVector();
+    QCOMPARE(offsets.size(), 5);
+    for (int c = 0; c < 5; ++c)
+        QCOMPARE(offsets[c], QPointF(c + 0.5, 100 + 25 * (10 + c)));
+    QCOMPARE(plot->ColumnAxis()->min(), s.window->SectionView->Viewport().column0);
+    s.window->SectionView->ZoomIn();
+    QTRY_COMPARE(plot->ColumnAxis()->max(), s.window->SectionView->Viewport().column1);
+
+    // The spectrum of the view and the histogram with the clip marked.
+    docks->TraceDock()->show();
+    LpSpectrumDock* spectrum = s.window->SpectrumDock();
+    spectrum->show();
+    spectrum->raise();
+    QTRY_VERIFY(spectrum->SpectrumSeries()->count() > 0);
+    QCOMPARE(spectrum->SpectrumSeries()->count(), 33); // 50 samples padded to 64
+    QCOMPARE(spectrum->SpectrumSeries()->at(32).x(), 125.0); // Nyquist of 4 ms
+    const float clip = s.window->Model().Scaled().clip;
+    QVERIFY(clip > 0);
+    QCOMPARE(spectrum->ClipSeries(1)->at(0).x(), double(clip));
+    QCOMPARE(spectrum->ClipSeries(-1)->at(0).x(), -double(clip));
+
+    QDir().mkpath(QStringLiteral(ORV_LOUPE_SHOTS));
+    QVERIFY(s.window->grab().save(QStringLiteral(ORV_LOUPE_SHOTS "/loupe-inspect.png")));
+    QVERIFY(report->grab().save(QStringLiteral(ORV_LOUPE_SHOTS "/loupe-report.png")));
+    docks->TraceDock()->raise();
+    QVERIFY(s.window->grab().save(QStringLiteral(ORV_LOUPE_SHOTS "/loupe-trace-header.png")));
+    report->close();
 }
 
 ORV_TEST_MAIN(TestLoupeWindow)
