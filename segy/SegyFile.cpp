@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -706,4 +708,11 @@ QByteArray SegyFile::RawTrailerRecord(int index) const
     return QByteArray(
         reinterpret_cast<const char*>(d->map + d->dataEnd + qint64(index) * kTextBytes),
         int(kTextBytes));
+}
+
+// The mapping is read-only and shared: dropping its page table entries loses nothing.
+void SegyFile::ReleaseResidentPages() const
+{
+    if (d->map && d->size > 0)
+        madvise(const_cast<unsigned char*>(d->map), std::size_t(d->size), MADV_DONTNEED);
 }

@@ -208,6 +208,12 @@ public:
     /// Trailer stanza record `index` (3200 bytes); empty for a bad index.
     QByteArray RawTrailerRecord(int index) const;
 
+    /// Gives back to the system the pages of the file's mapping that reads have touched, so that
+    /// they no longer count in the process's resident memory. The bytes stay in the system's
+    /// page cache; later reads (on any thread, also during the call) map them again and read the
+    /// same values. Pointers from RawSamples stay valid.
+    void ReleaseResidentPages() const;
+
 private:
     struct Data;
     explicit SegyFile(std::unique_ptr<Data> d);
