@@ -63,9 +63,17 @@ void LpHeaderPlot::SetField(int newByte)
 
 void LpHeaderPlot::SetMarkedColumn(int column)
 {
+    if (column == marked)
+        return;
     marked = column;
-    loadedIndex = -1;
-    Follow();
+    PlaceMark();
+}
+
+void LpHeaderPlot::PlaceMark()
+{
+    mark->clear();
+    if (marked >= 0 && marked < int(values.size()) && !std::isnan(values[std::size_t(marked)]))
+        mark->append(double(marked) + 0.5, values[std::size_t(marked)]);
 }
 
 void LpHeaderPlot::Follow()
@@ -110,9 +118,7 @@ void LpHeaderPlot::Load()
     const double pad = high > low ? (high - low) * 0.08 : std::max(1.0, std::abs(high) * 0.05);
     valueAxis->setRange(low - pad, high + pad);
     valueAxis->setTitleText(field ? QString::fromLatin1(field->name) : QString());
-    mark->clear();
-    if (marked >= 0 && marked < int(values.size()) && !std::isnan(values[std::size_t(marked)]))
-        mark->append(double(marked) + 0.5, values[std::size_t(marked)]);
+    PlaceMark();
 }
 
 // The section's plot area, taken from the renderer as the view takes it, sets the strip's.

@@ -43,6 +43,7 @@ protected:
 private:
     void LineUp();
     void Load();
+    void PlaceMark();
 
     const LpSectionModel* model = nullptr;
     const LpSectionView* view = nullptr;

@@ -105,8 +105,7 @@ void LpMainWindow::UpdateMark()
                 column = c;
     }
     SectionView->SetMarkedColumn(column);
-    if (headerPlot->isVisible() && headerPlot->Field() > 0)
-        headerPlot->SetMarkedColumn(column);
+    headerPlot->SetMarkedColumn(column);
 }
 
 bool LpMainWindow::ReportFile()

@@ -44,7 +44,7 @@ void LpReportDlg::SetFindings(
     FindingTree->resizeColumnToContents(1);
     SummaryLabel->setText(findings.empty()
             ? tr("%1: %2 traces, nothing found.").arg(fileName).arg(traceCount)
-            : tr("%1: %2 traces; %3 errors, %4 warnings, %5 notes.")
+            : tr("%1: %2 traces; errors %3, warnings %4, notes %5.")
                   .arg(fileName)
                   .arg(traceCount)
                   .arg(counts[int(SegySeverity::Error)])

@@ -1,9 +1,9 @@
 // ORV Loupe from start to exit on a virtual display: the real program, driven by keys as a user
 // would (xdotool), on a small generated cube. It pages with Page Down, switches views and
-// display modes, exports an image and checks its pixels against the cube's samples, opens a
-// file that is not SEG-Y and finds the library's message in the console file with its box on
-// screen, and quits with status 0. Screenshots of the inline in variable density and of a time
-// slice in wiggles go to ORV_LOUPE_SHOTS.
+// display modes, shows the file report, exports an image and checks its pixels against the
+// cube's samples, opens a file that is not SEG-Y and finds the library's message in the console
+// file with its box on screen, and quits with status 0. Screenshots of the inline in variable
+// density, of a time slice in wiggles and of the report go to ORV_LOUPE_SHOTS.
 
 #include "LpRender.h"
 
@@ -229,6 +229,16 @@ void TestLoupeSession::session()
     Keys(window, {QStringLiteral("ctrl+1"), QStringLiteral("ctrl+shift+d")});
     QVERIFY(WaitForTitle(window, QStringLiteral("cube.sgy - Inline 1001")));
 
+    // The file report (the cube has no coordinates: a warning), closed with Escape.
+    Keys(window, {QStringLiteral("ctrl+shift+r")});
+    const QString report = WindowNamed(QStringLiteral("^File report - cube.sgy$"));
+    QVERIFY(!report.isEmpty());
+    QTest::qWait(300);
+    const QImage findings = Shot(report, QStringLiteral("loupe-session-report.png"));
+    QVERIFY(!findings.isNull());
+    QVERIFY2(ColourCount(findings) > 20, "the report's screenshot shows no text");
+    Keys(report, {QStringLiteral("Escape")});
+
     // Export at a given size through the dialog.
     Keys(window, {QStringLiteral("ctrl+e")});
     const QString exportDialog = WindowNamed(QStringLiteral("^Export image$"));
@@ -279,6 +289,8 @@ void TestLoupeSession::session()
     QVERIFY2(messages.contains(bad + QStringLiteral(": too short for a SEG-Y file: 3000 bytes")),
         qPrintable(messages));
     QVERIFY(messages.contains(QStringLiteral("Image written: ") + exported));
+    QVERIFY(
+        messages.contains(cube + QStringLiteral(": 192 traces; errors 0, warnings 1, notes 0.")));
     Keys(box, {QStringLiteral("Return")});
     QVERIFY(WaitForTitle(window, QStringLiteral("cube.sgy - Inline 1001 - ORV Loupe")));
 
