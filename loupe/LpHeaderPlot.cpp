@@ -13,9 +13,9 @@
 using namespace QtCharts;
 
 LpHeaderPlot::LpHeaderPlot(QWidget* parent)
-    : QChartView(parent)
+    : QChartView(new QChart, parent) // the plain constructor's own chart would never be freed
 {
-    auto* c = new QChart;
+    QChart* c = chart();
     c->legend()->hide();
     c->setMargins(QMargins(0, 0, 0, 0));
     c->setBackgroundRoundness(0);
@@ -38,7 +38,6 @@ LpHeaderPlot::LpHeaderPlot(QWidget* parent)
         s->attachAxis(columnAxis);
         s->attachAxis(valueAxis);
     }
-    setChart(c);
     setFixedHeight(110);
 }
 
