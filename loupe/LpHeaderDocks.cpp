@@ -48,11 +48,11 @@ void FillTable(QTableWidget* table, const std::vector<LpHeaderRow>& rows)
     table->setRowCount(int(rows.size()));
     for (int i = 0; i < int(rows.size()); ++i) {
         const LpHeaderRow& r = rows[std::size_t(i)];
-        const QString cells[] = {QString::number(r.byte), r.name, r.value, r.title};
+        const QString cells[] = {r.name, r.value, QString::number(r.byte), r.title};
         for (int c = 0; c < 4; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setData(Qt::UserRole, r.byte);
-            if (c == 2)
+            if (c == 1)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (r.zero)
                 item->setForeground(QPalette().color(QPalette::Disabled, QPalette::Text));
@@ -78,7 +78,7 @@ QPlainTextEdit* MakeTextPage(const QStringList& lines)
 LpHeaderDocks::LpHeaderDocks(QMainWindow* window)
     : QObject(window)
 {
-    const QStringList titles = {tr("Byte"), tr("Field"), tr("Value"), tr("Description")};
+    const QStringList titles = {tr("Field"), tr("Value"), tr("Byte"), tr("Description")};
 
     textDock = MakeDock(window, tr("Textual header"), "TextHeaderDock");
     textCode = new QLabel;

@@ -4,6 +4,7 @@
 #include "LpSectionModel.h"
 #include "LpSectionView.h"
 
+#include <QLabel>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -22,11 +23,17 @@ LpHeaderPlot::LpHeaderPlot(QWidget* parent)
     columnAxis = new QValueAxis;
     columnAxis->setLabelsVisible(false);
     columnAxis->setGridLineVisible(false);
+    // The values go on the right, beside the section's colour bar, where there is room.
     valueAxis = new QValueAxis;
-    valueAxis->setLabelFormat(QStringLiteral("%.6g"));
+    valueAxis->setLabelFormat(QStringLiteral("%.10g"));
     valueAxis->setTickCount(3);
+    QFont font = valueAxis->labelsFont();
+    font.setPointSizeF(font.pointSizeF() * 0.8);
+    valueAxis->setLabelsFont(font);
+    caption = new QLabel(this);
+    caption->setFont(font);
     c->addAxis(columnAxis, Qt::AlignBottom);
-    c->addAxis(valueAxis, Qt::AlignLeft);
+    c->addAxis(valueAxis, Qt::AlignRight);
     line = new QLineSeries;
     line->setPen(QPen(QColor(30, 90, 180), 1.5));
     mark = new QScatterSeries;
@@ -99,7 +106,6 @@ void LpHeaderPlot::Load()
     if (loadedSurvey && field)
         values
             = LpHeaderAlongSection(*loadedSurvey, loadedView, loadedIndex, loadedColumns, *field);
-    chart()->setTitle(QString());
     QVector<QPointF> points;
     points.reserve(int(values.size()));
     double low = 0;
@@ -116,7 +122,11 @@ void LpHeaderPlot::Load()
     line->replace(points);
     const double pad = high > low ? (high - low) * 0.08 : std::max(1.0, std::abs(high) * 0.05);
     valueAxis->setRange(low - pad, high + pad);
-    valueAxis->setTitleText(field ? QString::fromLatin1(field->name) : QString());
+    caption->setText(field ? QStringLiteral("%1 (byte %2): %3")
+                                 .arg(QLatin1String(field->name))
+                                 .arg(field->byte)
+                                 .arg(QLatin1String(field->title))
+                           : QString());
     PlaceMark();
 }
 
@@ -134,7 +144,9 @@ void LpHeaderPlot::LineUp()
     const QPoint origin = mapFromGlobal(view->mapToGlobal(QPoint(0, 0)));
     const double left = origin.x() + pixels.x() / ratio;
     const double width = pixels.width() / ratio;
-    chart()->setPlotArea(QRectF(left, 6, width, std::max(10, height() - 12)));
+    chart()->setPlotArea(QRectF(left, 22, width, std::max(10, height() - 28)));
+    caption->move(int(left), 2);
+    caption->adjustSize();
     const LpViewport& v = view->Viewport();
     if (v.IsValid())
         columnAxis->setRange(v.column0, v.column1);

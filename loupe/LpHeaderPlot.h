@@ -7,6 +7,7 @@
 
 class LpSectionModel;
 class LpSectionView;
+class QLabel;
 
 namespace QtCharts {
 class QLineSeries;
@@ -56,6 +57,7 @@ private:
     int loadedColumns = -1;
     int loadedByte = 0;
     std::vector<double> values;
+    QLabel* caption = nullptr; // the field's name and byte
     QtCharts::QLineSeries* line = nullptr;
     QtCharts::QScatterSeries* mark = nullptr;
     QtCharts::QValueAxis* columnAxis = nullptr;

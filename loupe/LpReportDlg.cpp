@@ -26,14 +26,17 @@ void LpReportDlg::SetFindings(
         auto* item = new QTreeWidgetItem(FindingTree,
             {QLatin1String(SegySeverityName(f.severity)),
                 f.count > 0 ? QString::number(f.count) : QString(), f.message});
-        item->setToolTip(2, QLatin1String(f.code));
+        item->setToolTip(2, QStringLiteral("%1 [%2]").arg(f.message, QLatin1String(f.code)));
+        item->setData(2, Qt::UserRole, QLatin1String(f.code));
         item->setData(0, kTraceRole, f.traces.empty() ? -1 : f.traces.front());
         if (f.severity == SegySeverity::Error)
             item->setForeground(0, QColor(190, 0, 0));
         else if (f.severity == SegySeverity::Warning)
             item->setForeground(0, QColor(170, 100, 0));
         for (qint64 trace : f.traces) {
-            auto* child = new QTreeWidgetItem(item, {QString(), tr("trace %1").arg(trace + 1)});
+            // Counted from 0, as the messages count them.
+            auto* child = new QTreeWidgetItem(item, {QString(), tr("trace %1").arg(trace)});
+            child->setToolTip(1, tr("trace %1 of the file, counted from 1").arg(trace + 1));
             child->setData(0, kTraceRole, trace);
         }
         if (f.count > qint64(f.traces.size()))

@@ -19,6 +19,11 @@ public:
         const QString& fileName, qint64 traceCount, const std::vector<SegyFinding>& findings);
     // The trace (0-based) an item of the tree stands for; -1 for none.
     static qint64 TraceOf(const QTreeWidgetItem* item);
+    // The code of a finding's item (SegyFinding::code); empty for a trace's item.
+    static QString CodeOf(const QTreeWidgetItem* item)
+    {
+        return item->data(2, Qt::UserRole).toString();
+    }
 
 signals:
     void TraceChosen(qint64 trace);

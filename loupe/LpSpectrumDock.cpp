@@ -21,6 +21,18 @@ namespace {
 constexpr int kSettleMs = 200;
 constexpr int kHistogramBins = 80;
 
+// The smallest of 1, 2 and 5 times a power of ten that is at least `step`.
+double NiceStep(double step)
+{
+    if (!(step > 0))
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (m * power >= step)
+            return m * power;
+    return 10 * power;
+}
+
 QChart* MakeChart(const QString& title)
 {
     auto* chart = new QChart;
@@ -78,10 +90,16 @@ LpSpectrumDock::LpSpectrumDock(QWidget* parent)
     hzAxis = MakeAxis(spectrumChart, tr("Hz"), Qt::AlignBottom);
     dbAxis = MakeAxis(spectrumChart, tr("dB"), Qt::AlignLeft);
     dbAxis->setLabelFormat(QStringLiteral("%.0f"));
+    // Dynamic ticks need their interval first: an interval of 0 never ends a row of ticks.
+    hzAxis->setTickInterval(NiceStep(hzAxis->max() / 5));
+    hzAxis->setTickAnchor(0);
+    hzAxis->setTickType(QValueAxis::TicksDynamic);
     spectrumLine = MakeSeries(spectrumChart, hzAxis, dbAxis, QColor(30, 90, 180));
     histogramChart = MakeChart(tr("Amplitudes in view"));
     amplitudeAxis = MakeAxis(histogramChart, tr("amplitude"), Qt::AlignBottom);
+    amplitudeAxis->setTickCount(3);
     countAxis = MakeAxis(histogramChart, tr("samples"), Qt::AlignLeft);
+    countAxis->setLabelFormat(QStringLiteral("%.0f"));
     histogramLine = MakeSeries(histogramChart, amplitudeAxis, countAxis, QColor(60, 60, 60));
     clipLow = MakeSeries(histogramChart, amplitudeAxis, countAxis, QColor(200, 40, 40));
     clipHigh = MakeSeries(histogramChart, amplitudeAxis, countAxis, QColor(200, 40, 40));
@@ -144,6 +162,7 @@ void LpSpectrumDock::UpdateNow()
     spectrumLine->replace(points);
     const double nyquist = spectrum.hz.empty() ? 1 : spectrum.hz.back();
     hzAxis->setRange(0, nyquist);
+    hzAxis->setTickInterval(NiceStep(nyquist / 4));
     double lowest = 0;
     for (double db : spectrum.db)
         lowest = std::min(lowest, db);

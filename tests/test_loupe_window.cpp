@@ -174,14 +174,14 @@ void TestLoupeWindow::inspectors()
     QVERIFY(binary->rowCount() > 20);
     const auto rowOf = [](QTableWidget* table, const QString& name) {
         for (int r = 0; r < table->rowCount(); ++r)
-            if (table->item(r, 1)->text() == name)
+            if (table->item(r, 0)->text() == name)
                 return r;
         return -1;
     };
     const int interval = rowOf(binary, QStringLiteral("sample_interval"));
     QVERIFY(interval >= 0 && interval < 4);
-    QCOMPARE(binary->item(interval, 2)->text(), QStringLiteral("4000"));
-    QCOMPARE(binary->item(interval, 0)->text(), QStringLiteral("3217"));
+    QCOMPARE(binary->item(interval, 1)->text(), QStringLiteral("4000"));
+    QCOMPARE(binary->item(interval, 2)->text(), QStringLiteral("3217"));
     QCOMPARE(docks->TextCode()->text(), QStringLiteral("Character code: EBCDIC"));
     QCOMPARE(docks->TextPages()->count(), 1);
 
@@ -191,26 +191,27 @@ void TestLoupeWindow::inspectors()
     QVERIFY(report && report->isVisible());
     QTreeWidgetItem* dead = nullptr;
     for (int i = 0; i < report->FindingTree->topLevelItemCount(); ++i)
-        if (report->FindingTree->topLevelItem(i)->toolTip(2) == QLatin1String("dead-traces"))
+        if (LpReportDlg::CodeOf(report->FindingTree->topLevelItem(i))
+            == QLatin1String("dead-traces"))
             dead = report->FindingTree->topLevelItem(i);
     QVERIFY(dead);
     QCOMPARE(dead->text(0), QStringLiteral("warning"));
     QCOMPARE(dead->childCount(), 1);
-    QCOMPARE(dead->child(0)->text(1), QStringLiteral("trace 14"));
+    QCOMPARE(dead->child(0)->text(1), QStringLiteral("trace 13"));
     QCOMPARE(s.window->windowTitle(), QStringLiteral("dead.sgy - Inline 1 - ORV Loupe"));
     emit report->FindingTree->itemDoubleClicked(dead->child(0), 1);
     QCOMPARE(s.window->windowTitle(), QStringLiteral("dead.sgy - Inline 3 - ORV Loupe"));
     QCOMPARE(s.window->SectionView->MarkedColumn(), 3);
     QCOMPARE(docks->ShownTrace(), 13);
     QTableWidget* trace = docks->TraceTable();
-    QCOMPARE(trace->item(rowOf(trace, QStringLiteral("offset")), 2)->text(), QStringLiteral("425"));
+    QCOMPARE(trace->item(rowOf(trace, QStringLiteral("offset")), 1)->text(), QStringLiteral("425"));
     QCOMPARE(
-        trace->item(rowOf(trace, QStringLiteral("crossline")), 2)->text(), QStringLiteral("4"));
+        trace->item(rowOf(trace, QStringLiteral("crossline")), 1)->text(), QStringLiteral("4"));
     docks->HexBox()->setChecked(true);
     QVERIFY(docks->HexView()->toPlainText().startsWith(QStringLiteral("  1  ")));
 
     // The offset along the inline in the strip above the section, lined up with it.
-    trace->setCurrentCell(rowOf(trace, QStringLiteral("offset")), 1);
+    trace->setCurrentCell(rowOf(trace, QStringLiteral("offset")), 0);
     trace->actions().first()->trigger();
     LpHeaderPlot* plot = s.window->HeaderPlot();
     QVERIFY(plot->isVisible());
