@@ -28,11 +28,15 @@
 
 namespace {
 
-// Inlines 1-4 by crosslines 1-5, 50 samples of 4 ms; trace `dead` (-1: none) all zero.
+// Inlines 1-4 by crosslines 1-5, 50 samples of 4 ms; trace `dead` (-1: none) all zero, and
+// with it an extended textual header.
 bool WriteCube(const QString& path, int dead = -1)
 {
     SegyWriter writer(path);
     writer.BinaryHeader().SetValue("sample_interval", 4000);
+    if (dead >= 0)
+        writer.SetRawExtendedTextHeaders({EncodeSegyText(
+            {QStringLiteral("((SEG: Processing history))")}, SegyTextEncoding::Ebcdic)});
     if (!writer.Begin())
         return false;
     std::vector<float> samples(50);
@@ -183,7 +187,12 @@ void TestLoupeWindow::inspectors()
     QCOMPARE(binary->item(interval, 1)->text(), QStringLiteral("4000"));
     QCOMPARE(binary->item(interval, 2)->text(), QStringLiteral("3217"));
     QCOMPARE(docks->TextCode()->text(), QStringLiteral("Character code: EBCDIC"));
-    QCOMPARE(docks->TextPages()->count(), 1);
+    QCOMPARE(docks->TextPages()->count(), 2);
+    const auto page = [&](int i) {
+        return static_cast<QPlainTextEdit*>(docks->TextPages()->widget(i))->toPlainText();
+    };
+    QVERIFY(page(1).startsWith(QStringLiteral("((SEG: Processing history))")));
+    QCOMPARE(page(0).count(QLatin1Char('\n')), 39);
 
     // The report: the dead trace, and a double-click on it goes to its inline and marks it.
     QVERIFY(s.window->ReportFile());
@@ -236,6 +245,17 @@ void TestLoupeWindow::inspectors()
     QVERIFY(clip > 0);
     QCOMPARE(spectrum->ClipSeries(1)->at(0).x(), double(clip));
     QCOMPARE(spectrum->ClipSeries(-1)->at(0).x(), -double(clip));
+    // The view fitted again, the histogram follows: every sample of the 5 x 50 counted.
+    const auto counted = [spectrum] {
+        const QVector<QPointF> steps = spectrum->HistogramSeries()->pointsVector();
+        double sum = 0;
+        for (int i = 0; i < steps.size(); i += 2)
+            sum += steps[i].y();
+        return sum;
+    };
+    QVERIFY(counted() < 250);
+    s.window->actionFit->trigger();
+    QTRY_COMPARE(counted(), 250.0);
 
     QDir().mkpath(QStringLiteral(ORV_LOUPE_SHOTS));
     QVERIFY(s.window->grab().save(QStringLiteral(ORV_LOUPE_SHOTS "/loupe-inspect.png")));
