@@ -127,6 +127,8 @@ void LpHeaderPlot::Load()
                                  .arg(field->byte)
                                  .arg(QLatin1String(field->title))
                            : QString());
+    if (field && loadedSurvey && loadedView == LpView::TimeSlice)
+        caption->setText(caption->text() + tr(" - a time slice has no trace per column"));
     PlaceMark();
 }
 
