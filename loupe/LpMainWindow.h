@@ -13,6 +13,7 @@
 class OrvApp;
 class OrvConsole;
 class QLabel;
+class QTimer;
 
 // ORV Loupe's main window: the section view, the line chooser, the console and display docks,
 // the menus whose actions do the work, and the status bar's readout. Window geometry, dock
@@ -73,6 +74,7 @@ private:
     void UpdateActions();
     void DisplayFromControls();
     void DisplayToControls();
+    void ReleasePagesWhenIdle();
 
     OrvApp* application;
     OrvConsole* console = nullptr;
@@ -92,4 +94,7 @@ private:
     QString openingPath;
     bool geometryPending = false;
     bool updatingControls = false;
+    // A time slice maps a sample of every trace of the file, and paging through slices is quick
+    // while those pages stay; once the paging stops they go back to the page cache.
+    QTimer* releasePages = nullptr;
 };
