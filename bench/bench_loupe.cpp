@@ -1,8 +1,7 @@
 // ORV Loupe's paging speed on a 500 x 500 x 1000 IBM cube (1.06 GB, inline-sorted) in the page
 // cache: the next inline read, scaled and drawn into 1600 x 1000 pixels as variable density and
-// as wiggles, the next time slice of the whole cube (on average: one step in 16 reads a block of
-// 16 samples of every trace ahead), a jump of 16 slices (a slice read alone) and the block read
-// itself, against memcpy of one inline's sample bytes from the same mapping. The cube is written into ORV_BENCH_DIR (default: the system's
+// as wiggles, and the next time slice of the whole cube, against memcpy of one inline's sample
+// bytes from the same mapping. The cube is written into ORV_BENCH_DIR (default: the system's
 // temporary folder) and removed at the end, or taken from ORV_LOUPE_CUBE and kept. Resident
 // memory is read from /proc after the runs.
 
@@ -10,7 +9,6 @@
 #include "LpSectionModel.h"
 #include "LpSurvey.h"
 
-#include "SegyGeometry.h"
 #include "SegyWriter.h"
 
 #include <QDir>
@@ -131,9 +129,8 @@ void CopyInline(benchmark::State& state)
     }
 }
 
-// The next section of `view` read, scaled and drawn (axes and colour bar included); `stride`
-// sections on.
-void Page(benchmark::State& state, LpView view, LpDisplayMode mode, int stride = 1)
+// The next section of `view` read, scaled and drawn (axes and colour bar included).
+void Page(benchmark::State& state, LpView view, LpDisplayMode mode)
 {
     const LpSurvey* survey = Survey();
     if (!survey) {
@@ -154,7 +151,7 @@ void Page(benchmark::State& state, LpView view, LpDisplayMode mode, int stride =
         const QImage image = LpRenderImage(kView, model.Section(), model.Scaled(), mode,
             model.Table(), LpFitViewport(model.Section()), LpRenderStyle());
         benchmark::DoNotOptimize(image.constBits());
-        line = (line + stride) % count;
+        line = (line + 1) % count;
     }
 }
 
@@ -180,27 +177,6 @@ void DrawOnly(benchmark::State& state, LpDisplayMode mode)
     }
 }
 
-// The step of the paging that reads ahead: 16 samples of every trace of the cube.
-void ReadBlock(benchmark::State& state)
-{
-    const LpSurvey* survey = Survey();
-    if (!survey || !survey->Geometry()) {
-        state.SkipWithError("no cube");
-        return;
-    }
-    const SegyGeometry& g = *survey->Geometry();
-    std::vector<float> block(std::size_t(kInlines) * kCrosslines * 16);
-    SegySliceOptions options;
-    options.threads = 0;
-    int first = 0;
-    for (auto _ : state) {
-        g.ReadSubVolume(g.Inlines().first, g.Inlines().last, g.Crosslines().first,
-            g.Crosslines().last, first, first + 16, block.data(), nullptr, options);
-        benchmark::ClobberMemory();
-        first = (first + 16) % (kSamples - 16);
-    }
-}
-
 double Fastest(const std::vector<double>& v)
 {
     return *std::min_element(v.begin(), v.end());
@@ -212,9 +188,7 @@ struct Case {
 };
 
 const Case kCases[] = {{"memcpy/inline", 0}, {"inline/density", 16}, {"inline/wiggle", 40},
-    {"timeslice/density, next", 30}, {"timeslice/density, 16 on", 30},
-    {"timeslice/block of 16 samples", 0}, {"draw only/inline density", 0},
-    {"draw only/inline wiggle", 0}};
+    {"timeslice/density", 30}, {"draw only/inline density", 0}, {"draw only/inline wiggle", 0}};
 
 void Register()
 {
@@ -231,12 +205,8 @@ void Register()
         [](benchmark::State& s) { Page(s, LpView::Inline, LpDisplayMode::Wiggle); });
     add(kCases[3].name,
         [](benchmark::State& s) { Page(s, LpView::TimeSlice, LpDisplayMode::Density); });
-    // A jump: the slice is read alone.
-    add(kCases[4].name,
-        [](benchmark::State& s) { Page(s, LpView::TimeSlice, LpDisplayMode::Density, 16); });
-    add(kCases[5].name, ReadBlock);
-    add(kCases[6].name, [](benchmark::State& s) { DrawOnly(s, LpDisplayMode::Density); });
-    add(kCases[7].name, [](benchmark::State& s) { DrawOnly(s, LpDisplayMode::Wiggle); });
+    add(kCases[4].name, [](benchmark::State& s) { DrawOnly(s, LpDisplayMode::Density); });
+    add(kCases[5].name, [](benchmark::State& s) { DrawOnly(s, LpDisplayMode::Wiggle); });
 }
 
 class RatioReporter : public benchmark::ConsoleReporter {

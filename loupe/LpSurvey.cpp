@@ -14,18 +14,6 @@ namespace {
 // would make larger lines is shown in file order instead.
 constexpr qint64 kMaxSectionValues = qint64(64) << 20;
 
-// Paging through time slices cuts them from blocks of up to 16 consecutive samples of every
-// trace, read in one pass ahead in the paging direction: the next slices then cost no visit to
-// the traces. A slice reached by a jump is read alone, which is quicker than a block. A block
-// holds 4 Mi values at most.
-constexpr int kSliceBlock = 16;
-
-// A section read from the file's mapping is copied out of it: the pages a line mapped (a line
-// across the file's order maps much more than its traces) are given back after each read. Time
-// slices, which visit every trace, keep the file mapped while they are shown: mapping it again
-// for each slice would cost more than the slice.
-constexpr qint64 kSliceBlockValues = qint64(4) << 20;
-
 double Scaled(qint64 value, qint64 scalar)
 {
     if (scalar > 0)
@@ -315,7 +303,8 @@ bool LpSurvey::Read(LpView view, int index, LpSection* s, QString* error) const
         s->horizontal = {double(il.first), double(il.step), {}, QStringLiteral("inline")};
         s->vertical = {double(xl.first), double(xl.step), {}, QStringLiteral("crossline")};
         s->values.resize(std::size_t(s->columns) * std::size_t(s->rows));
-        read = ReadTimeSlice(index, s->values.data(), error);
+        options.threads = 0;
+        read = geometry->ReadTimeSlice(index, s->values.data(), error, options);
         break;
     }
     case LpView::Gather: {
@@ -340,6 +329,9 @@ bool LpSurvey::Read(LpView view, int index, LpSection* s, QString* error) const
     }
     if (!read)
         std::fill(s->values.begin(), s->values.end(), std::numeric_limits<float>::quiet_NaN());
+    // The section is a copy: the pages a line mapped (a line across the file's order maps much
+    // more than its traces) go back at once. Time slices, which visit every trace, keep the file
+    // mapped while they are shown: mapping it again for each slice would cost more than the slice.
     if (view != LpView::TimeSlice)
         file->ReleaseResidentPages();
     return read;
@@ -365,37 +357,6 @@ bool LpSurvey::ReadLeadingLine(LpSection* s, QString* error) const
     if (!read)
         std::fill(s->values.begin(), s->values.end(), std::numeric_limits<float>::quiet_NaN());
     return read;
-}
-
-bool LpSurvey::ReadTimeSlice(int sample, float* dst, QString* error) const
-{
-    const SegyAxis& il = geometry->Inlines();
-    const SegyAxis& xl = geometry->Crosslines();
-    const qint64 bins = il.count * xl.count;
-    SegySliceOptions options;
-    options.threads = 0;
-    if (geometry->Kind() == SegyGeometryKind::Prestack)
-        options.offset = geometry->Offsets().front();
-    const int block = int(std::clamp<qint64>(kSliceBlockValues / bins, 1, kSliceBlock));
-    const int previous = lastSlice;
-    lastSlice = sample;
-    if (sample < blockFirst || sample >= blockFirst + blockCount) {
-        if (block == 1 || std::abs(sample - previous) != 1)
-            return geometry->ReadTimeSlice(sample, dst, error, options);
-        const int first = sample > previous ? sample : std::max(0, sample - block + 1);
-        const int count = std::min(block, samples - first);
-        sliceBlock.resize(std::size_t(bins * count));
-        blockFirst = -1;
-        if (!geometry->ReadSubVolume(il.At(0), il.At(il.count - 1), xl.At(0), xl.At(xl.count - 1),
-                first, first + count, sliceBlock.data(), error, options))
-            return false;
-        blockFirst = first;
-        blockCount = count;
-    }
-    const float* src = sliceBlock.data() + (sample - blockFirst);
-    for (qint64 k = 0; k < bins; ++k)
-        dst[k] = src[k * blockCount];
-    return true;
 }
 
 qint64 LpSurvey::TraceAt(LpView view, int index, int column, int row) const

@@ -90,8 +90,7 @@ public:
     double SampleIntervalMs() const { return intervalMs; }
 
     // Reads section `index` of `view`. On a failed read the section keeps its shape, filled
-    // with NaN, and `*error` says why. Paging through time slices cuts them from a block of
-    // consecutive samples of every trace that the survey keeps: one thread at a time.
+    // with NaN, and `*error` says why.
     bool Read(LpView view, int index, LpSection* section, QString* error) const;
     // What sits at (column, row) of section `index` of `view`, `section` being that section.
     LpReadout Readout(LpView view, int index, const LpSection& section, int column, int row) const;
@@ -100,7 +99,6 @@ private:
     LpSurvey() = default;
     qint64 TraceAt(LpView view, int index, int column, int row) const;
     bool ReadTraces(qint64 first, int count, float* dst, QString* error) const;
-    bool ReadTimeSlice(int sample, float* dst, QString* error) const;
     bool ReadLeadingLine(LpSection* section, QString* error) const;
 
     std::unique_ptr<SegyFile> file;
@@ -111,9 +109,4 @@ private:
     int samples = 0;
     double startTime = 0;
     double intervalMs = 1;
-    // Samples [blockFirst, blockFirst + blockCount) of every bin, bin by bin.
-    mutable std::vector<float> sliceBlock;
-    mutable int blockFirst = -1;
-    mutable int blockCount = 0;
-    mutable int lastSlice = -2; // the time slice read last
 };
