@@ -42,7 +42,8 @@ set(ORV_FRAME_PUBLIC_HEADERS
   ${PROJECT_SOURCE_DIR}/segy/SegyLayout.h
   ${PROJECT_SOURCE_DIR}/segy/SegyFile.h
   ${PROJECT_SOURCE_DIR}/segy/SegyGeometry.h
-  ${PROJECT_SOURCE_DIR}/segy/SegyWriter.h)
+  ${PROJECT_SOURCE_DIR}/segy/SegyWriter.h
+  ${PROJECT_SOURCE_DIR}/segy/SegyCheck.h)
 # OrvAboutDlg derives from its generated widget tree, so the uic output it
 # includes is public too.
 install(FILES ${ORV_FRAME_PUBLIC_HEADERS}

@@ -468,6 +468,11 @@ const ToolCommand kCommands[] = {
         "Shows the samples, one line per trace, each as the shortest text that reads back as the "
         "same float.",
         1, 1, SamplesOptions, RunSamples},
+    {"check", "[--json] FILE...", "Checks each file for common faults.",
+        "Reads each file once and reports what looks wrong or worth knowing, one line per "
+        "finding: its severity (error, warning, note), what was found, the first traces "
+        "concerned and a code. Exit status 0 when every file could be read, whatever was found.",
+        1, -1, CheckOptions, RunCheck},
     {"convert", "[--format CODE] [--endian big|little] IN OUT",
         "Converts a file to another sample format or byte order.",
         "Writes a copy of IN to OUT with the samples in another format or byte order, headers "

@@ -49,6 +49,10 @@ void ReportWarnings(const SegyFile& file);
 QList<QCommandLineOption> ConvertOptions();
 int RunConvert(const QCommandLineParser& parser, const QStringList& arguments);
 
+/// The check command's work (CheckCommand.cpp).
+QList<QCommandLineOption> CheckOptions();
+int RunCheck(const QCommandLineParser& parser, const QStringList& arguments);
+
 /// The geometry and slice commands' work (GeometryCommands.cpp).
 QList<QCommandLineOption> GeometryOptions();
 int RunGeometry(const QCommandLineParser& parser, const QStringList& arguments);

@@ -109,6 +109,7 @@ private slots:
     void badFiles();
     void info();
     void infoJson();
+    void checkJson();
     void text();
     void bin();
     void headersRange_data();
@@ -184,6 +185,10 @@ void TestSegyTool::exitStatus_data()
     // The other files of the command are still shown.
     QTest::newRow("missing among good ones")
         << QStringList{"info", small, missing, small} << 1 << QByteArray("traces") << missingPrefix;
+    QTest::newRow("check") << QStringList{"check", small} << 0
+                           << QByteArray(small.toUtf8() + ": 5 traces read: ") << QByteArray();
+    QTest::newRow("check a missing file among good ones") << QStringList{"check", small, missing,
+        small} << 1 << QByteArray("5 traces read") << missingPrefix;
     QTest::newRow("slice without a slice")
         << QStringList{"slice", small} << 2 << QByteArray() << QByteArray("--inline");
     QTest::newRow("two slices") << QStringList{"slice", "--inline", "100", "--sample", "1", small}
@@ -311,6 +316,50 @@ void TestSegyTool::infoJson()
     QCOMPARE(second["samples"].toInt(), 7);
     QCOMPARE(second["traces"].toInt(), 3);
     QFile::remove(little);
+}
+
+// Findings whatever they are leave the status at 0; each file is an object with its findings.
+void TestSegyTool::checkJson()
+{
+    const QString cut = Path("cut.sgy");
+    QByteArray bytes = ReadAll(small);
+    bytes.chop(10);
+    QFile file(cut);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    const ToolRun text = RunTool({"check", cut});
+    QCOMPARE(text.status, 0);
+    QVERIFY2(text.out.startsWith(cut.toUtf8() + ": error: "), text.out.constData());
+    QVERIFY(text.out.contains("(trace 4) [partial-trace]\n"));
+
+    const ToolRun run = RunTool({"check", "--json", small, cut});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QJsonParseError error;
+    const QJsonArray array = QJsonDocument::fromJson(run.out, &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(array.size(), 2);
+    const QStringList keys = {"code", "count", "message", "severity", "traces"};
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject object = array[i].toObject();
+        QCOMPARE(object.keys(), (QStringList{"file", "findings"}));
+        QCOMPARE(object["file"].toString(), i == 0 ? small : cut);
+        for (const QJsonValue finding : object["findings"].toArray()) {
+            QCOMPARE(finding.toObject().keys(), keys);
+            QVERIFY(finding["traces"].isArray());
+        }
+    }
+    const QJsonObject partial = array[1]["findings"][0].toObject();
+    QCOMPARE(partial["severity"].toString(), QStringLiteral("error"));
+    QCOMPARE(partial["code"].toString(), QStringLiteral("partial-trace"));
+    QCOMPARE(partial["traces"].toArray(), QJsonArray{4});
+    QCOMPARE(partial["count"].toInt(), 1);
+
+    // One file: the object alone.
+    const ToolRun one = RunTool({"check", "--json", cut});
+    QCOMPARE(QJsonDocument::fromJson(one.out).object(), array[1].toObject());
+    QFile::remove(cut);
 }
 
 void TestSegyTool::text()

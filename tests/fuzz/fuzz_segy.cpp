@@ -3,8 +3,10 @@
 // count, revision, flags, extended header count, first-trace offset, trailers, the byte-order
 // constant), then the rest of the input as extended headers and traces. The file is opened in a
 // chosen byte order and every read runs on it with arrays of exactly the size the read may touch,
-// so the address sanitizer sees any access past them; one input in about sixteen is also copied.
+// so the address sanitizer sees any access past them; the file is checked, and one input in
+// about sixteen is also copied.
 
+#include "SegyCheck.h"
 #include "SegyFile.h"
 #include "SegyGeometry.h"
 #include "SegyWriter.h"
@@ -143,6 +145,13 @@ void Exercise(const SegyFile& file, bool copy)
     }
     for (int i = -1; i <= file.TrailerRecordCount(); ++i)
         file.RawTrailerRecord(i);
+    std::vector<SegyFinding> findings;
+    Require(CheckSegyFile(file, &findings), "a check nobody cancels completes");
+    for (const SegyFinding& finding : findings) {
+        Require(finding.count >= qint64(finding.traces.size()), "listed traces are counted");
+        for (const qint64 trace : finding.traces)
+            Require(trace >= 0 && trace <= file.TraceCount(), "listed traces lie in the file");
+    }
     if (copy) {
         const QString out = QDir::tempPath() + QStringLiteral("/fuzz_segy_copy.sgy");
         SegyWriteOptions options;
