@@ -4,8 +4,8 @@
 #include <QString>
 
 // Thumbnails for file managers: the first line of a file (the first inline of a survey on a
-// grid, or the first traces in file order) in grey variable density at the clip the viewer
-// opens with, drawn with no window and no display.
+// grid, or the first traces in file order) in grey variable density, clipped at the viewer's
+// percentile of the line's own amplitudes, drawn with no window and no display.
 
 // The picture of the file at `path`, at most `size` pixels wide and high (the longer side
 // `size`; the sides keep the section's proportions, between 1:2 and 2:1), in grey (8 bits).
