@@ -58,7 +58,8 @@ QImage LpMakeThumbnail(const QString& path, int size, QString* error)
         return {};
     }
     // Opening a FIFO or a device would wait for a writer, or read forever.
-    if (!QFileInfo(path).isFile()) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
         *error = path + QStringLiteral(": not a regular file");
         return {};
     }
