@@ -500,6 +500,17 @@ const ToolCommand kCommands[] = {
         "Writes a copy of IN to OUT with the samples in another format or byte order, headers "
         "carried over.",
         2, 2, ConvertOptions, RunConvert},
+    {"export", "[--chunks LIST] [--compression lz4|zstd|none] [--level N] FILE STORE",
+        "Writes a file as a chunked Zarr store.",
+        "Writes FILE as the Zarr (version 2) store STORE, a folder that xarray opens: the samples "
+        "as a float32 array over the survey's inlines, crosslines (offsets) or CDPs, chunked and "
+        "compressed with Blosc, with the live mask, coordinates and every header.",
+        2, 2, ExportOptions, RunExport},
+    {"import", "[--format CODE] [--endian big|little] STORE FILE",
+        "Writes a SEG-Y file from a Zarr store.",
+        "Writes the SEG-Y file FILE from a store that export wrote: every header and trace as "
+        "exported, missing positions left out.",
+        2, 2, ImportOptions, RunImport},
 };
 
 } // namespace

@@ -48,3 +48,9 @@ void ReportWarnings(const SegyFile& file);
 /// The convert command's work (ConvertCommand.cpp).
 QList<QCommandLineOption> ConvertOptions();
 int RunConvert(const QCommandLineParser& parser, const QStringList& arguments);
+
+/// The export and import commands' work (ZarrCommands.cpp).
+QList<QCommandLineOption> ExportOptions();
+int RunExport(const QCommandLineParser& parser, const QStringList& arguments);
+QList<QCommandLineOption> ImportOptions();
+int RunImport(const QCommandLineParser& parser, const QStringList& arguments);
