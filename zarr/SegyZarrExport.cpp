@@ -638,6 +638,8 @@ bool WriteBlocks(const ExportPlan& plan, int threads, const SegyProgress& progre
     }
     for (std::thread& w : workers)
         w.join();
+    if (!cancelled && failure.isEmpty() && progress)
+        cancelled = !progress(progressBase + done, progressTotal);
     if (cancelled) {
         *error = plan.file->FileName() + QStringLiteral(": cancelled");
         return false;
@@ -646,8 +648,6 @@ bool WriteBlocks(const ExportPlan& plan, int threads, const SegyProgress& progre
         *error = failure;
         return false;
     }
-    if (progress)
-        progress(progressBase + done, progressTotal);
     return true;
 }
 
