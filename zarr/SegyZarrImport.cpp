@@ -46,8 +46,10 @@ std::vector<std::vector<qint64>> ChunkIndices(const ZarrArray& array, qint64 row
     return indices;
 }
 
-// One row of chunks along the first dimension, decoded: the values of positions [first, first +
-// count) of dimension 0 and every index of the others.
+// One row of chunks along the first dimension, decoded: positions [first, first + count) of
+// dimension 0 and every index of the others. The samples stay in their chunks (in the order of
+// ChunkIndices), each trace gathered from them as it is written; headers and the live mask are
+// laid out position by position.
 struct Row {
     qint64 first = 0;
     qint64 count = 0;
@@ -68,6 +70,8 @@ public:
     bool ReadWhole(
         const ZarrArray& array, std::vector<unsigned char>* values, QString* error) const;
     void DecodeRow(qint64 row, int threads, Row* out) const;
+    // The samples of position `p` of `row` (Samples() values).
+    void GatherTrace(const Row& row, qint64 p, float* dst) const;
 
     QJsonObject root;
     SegyGeometryKind kind = SegyGeometryKind::Unstructured;
@@ -244,7 +248,8 @@ void StoreReader::DecodeRow(qint64 row, int threads, Row* out) const
     out->first = row * amplitude.chunks[0];
     out->count = std::min(amplitude.chunks[0], amplitude.shape[0] - out->first);
     const std::size_t positions = std::size_t(out->count * PositionsPerRow());
-    out->samples.resize(positions * std::size_t(Samples()));
+    const std::size_t chunkValues = std::size_t(amplitude.ChunkElements());
+    out->samples.resize(chunkValues * ChunkIndices(amplitude, row).size());
     out->headers.resize(positions * std::size_t(HeaderBytes()));
     out->live.resize(positions);
     out->error.clear();
@@ -252,14 +257,18 @@ void StoreReader::DecodeRow(qint64 row, int threads, Row* out) const
     struct Job {
         const ZarrArray* array;
         std::vector<qint64> index;
-        void* rows;
+        void* rows; // rows to copy the chunk into, or null
+        void* chunk; // where the chunk goes as a whole, or null
     };
     std::vector<Job> jobs;
+    for (std::vector<qint64>& index : ChunkIndices(amplitude, row))
+        jobs.push_back({&amplitude, std::move(index), nullptr,
+            out->samples.data() + jobs.size() * chunkValues});
     for (const auto& [array, rows] :
-        {std::pair<const ZarrArray*, void*>{&amplitude, out->samples.data()},
-            {&headers, out->headers.data()}, {&live, out->live.data()}}) {
+        {std::pair<const ZarrArray*, void*>{&headers, out->headers.data()},
+            {&live, out->live.data()}}) {
         for (std::vector<qint64>& index : ChunkIndices(*array, row))
-            jobs.push_back({array, std::move(index), rows});
+            jobs.push_back({array, std::move(index), rows, nullptr});
     }
     std::atomic<std::size_t> next{0};
     std::mutex mutex;
@@ -270,8 +279,8 @@ void StoreReader::DecodeRow(qint64 row, int threads, Row* out) const
         for (std::size_t j = next++; j < jobs.size(); j = next++) {
             const Job& job = jobs[j];
             chunk.resize(job.array->ChunkBytes());
-            if (!ReadZarrChunk(*job.array, ZarrChunkPath(path, *job.array, job.index), chunk.data(),
-                    &compressed, &reason)) {
+            if (!ReadZarrChunk(*job.array, ZarrChunkPath(path, *job.array, job.index),
+                    job.chunk ? job.chunk : chunk.data(), &compressed, &reason)) {
                 std::lock_guard<std::mutex> lock(mutex);
                 if (out->error.isEmpty())
                     out->error = Fail(*job.array,
@@ -280,7 +289,8 @@ void StoreReader::DecodeRow(qint64 row, int threads, Row* out) const
                 next = jobs.size();
                 return;
             }
-            CopyZarrChunkToRows(*job.array, job.index, chunk.data(), out->first, job.rows);
+            if (job.rows)
+                CopyZarrChunkToRows(*job.array, job.index, chunk.data(), out->first, job.rows);
         }
     };
     std::vector<std::thread> helpers;
@@ -289,6 +299,36 @@ void StoreReader::DecodeRow(qint64 row, int threads, Row* out) const
     work();
     for (std::thread& h : helpers)
         h.join();
+}
+
+void StoreReader::GatherTrace(const Row& row, qint64 p, float* dst) const
+{
+    const int dimensions = int(live.shape.size());
+    qint64 chunk = 0; // index among the row's chunks of the first sample chunk
+    qint64 within = 0; // the position's index inside each of its chunks
+    qint64 stride = 1;
+    qint64 chunkStride = amplitude.ChunkCount(dimensions);
+    for (int d = dimensions - 1; d >= 0; --d) {
+        const qint64 extent = d == 0 ? row.count : live.shape[std::size_t(d)];
+        const qint64 g = (d == 0 ? row.first : 0) + p % extent;
+        p /= extent;
+        const qint64 c = amplitude.chunks[std::size_t(d)];
+        within += g % c * stride;
+        stride *= c;
+        if (d > 0) {
+            chunk += g / c * chunkStride;
+            chunkStride *= amplitude.ChunkCount(d);
+        }
+    }
+    const qint64 sampleChunk = amplitude.chunks.back();
+    const std::size_t chunkValues = std::size_t(amplitude.ChunkElements());
+    const float* src
+        = row.samples.data() + std::size_t(chunk) * chunkValues + std::size_t(within * sampleChunk);
+    for (qint64 first = 0; first < Samples(); first += sampleChunk) {
+        std::memcpy(dst + first, src,
+            std::size_t(std::min(sampleChunk, Samples() - first)) * sizeof(float));
+        src += chunkValues;
+    }
 }
 
 } // namespace
@@ -354,6 +394,7 @@ bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* e
     qint64 written = 0;
     SegyTraceHeader header;
     QByteArray additional;
+    std::vector<float> trace(std::size_t(std::max(samples, 1)));
     if (store.Rows() > 0)
         store.DecodeRow(0, threads, &rows[0]);
     for (qint64 r = 0; r < store.Rows(); ++r) {
@@ -381,8 +422,8 @@ bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* e
                 if (given > 0 && given < samples)
                     count = given;
             }
-            ok = writer.WriteTrace(
-                header, row.samples.data() + p * std::size_t(samples), count, error, additional);
+            store.GatherTrace(row, qint64(p), trace.data());
+            ok = writer.WriteTrace(header, trace.data(), count, error, additional);
             ++written;
             if (ok && options.progress && !options.progress(written, total)) {
                 *error = outPath + QStringLiteral(": cancelled");
