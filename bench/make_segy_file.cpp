@@ -1,12 +1,13 @@
 // Writes a SEG-Y file for the orv-segy speed checks (bench-segy-tool.sh) and examples: a
-// big-endian IBM cube of 1000 traces per inline (or CROSSLINES), samples of a few decaying sine
-// waves, with trace sequence and CDP numbers, CDP coordinates and inline and crossline numbers in
-// the headers.
+// big-endian IBM line of 1000 traces per inline, samples of a few decaying sine waves, with trace
+// sequence and CDP numbers, CDP coordinates and inline and crossline numbers in the headers.
+// CROSSLINES (1000 when not given) sets the traces per inline.
 //
 // make_segy_file PATH TRACES SAMPLES [CROSSLINES]
 
 #include "SegyWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +22,7 @@ int main(int argc, char* argv[])
     const QString path = QString::fromLocal8Bit(argv[1]);
     const qint64 traces = std::atoll(argv[2]);
     const int samples = std::atoi(argv[3]);
-    const qint64 crosslines = argc == 5 ? std::atoll(argv[4]) : 1000;
+    const qint64 perLine = argc == 5 ? std::max(1LL, std::atoll(argv[4])) : 1000;
     SegyWriteOptions options;
     options.format = 1;
     SegyWriter writer(path, options);
@@ -50,10 +51,10 @@ int main(int argc, char* argv[])
     for (qint64 i = 0; i < traces; ++i) {
         header.SetValue(sequence, i + 1);
         header.SetValue(cdp, i + 1);
-        header.SetValue(cdpX, 500000 + 25 * (i % crosslines));
-        header.SetValue(cdpY, 6700000 + 25 * (i / crosslines));
-        header.SetValue(inlineField, 1000 + i / crosslines);
-        header.SetValue(crosslineField, 2000 + i % crosslines);
+        header.SetValue(cdpX, 500000 + 25 * (i % perLine));
+        header.SetValue(cdpY, 6700000 + 25 * (i / perLine));
+        header.SetValue(inlineField, 1000 + i / perLine);
+        header.SetValue(crosslineField, 2000 + i % perLine);
         for (int s = 0; s < samples; ++s) {
             const double t = s * 0.002;
             values[size_t(s)] = float(std::exp(-t) * std::sin(2 * M_PI * (25 + i % 7) * t) * 1000);

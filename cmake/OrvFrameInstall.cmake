@@ -41,6 +41,7 @@ set(ORV_FRAME_PUBLIC_HEADERS
   ${PROJECT_SOURCE_DIR}/vocab/SampleFormats.h
   ${PROJECT_SOURCE_DIR}/segy/SegyLayout.h
   ${PROJECT_SOURCE_DIR}/segy/SegyFile.h
+  ${PROJECT_SOURCE_DIR}/segy/SegyGeometry.h
   ${PROJECT_SOURCE_DIR}/segy/SegyWriter.h)
 # OrvAboutDlg derives from its generated widget tree, so the uic output it
 # includes is public too.

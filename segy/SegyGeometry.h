@@ -47,8 +47,8 @@ enum class SegyTraceSorting {
 
 /// One axis of the grid: the numbers first, first + step, ..., last.
 struct SegyAxis {
-    qint64 first = 0;
-    qint64 last = 0;
+    qint64 first = 0; ///< the smallest number
+    qint64 last = 0; ///< the largest number
     qint64 step = 1; ///< positive
     qint64 count = 0; ///< (last - first) / step + 1, lines with no trace included; 0 when empty
 
@@ -65,22 +65,22 @@ struct SegyAxis {
 
 /// Where a trace sits.
 struct SegyBinPosition {
-    qint64 inlineNumber = 0;
-    qint64 crosslineNumber = 0;
-    qint64 offset = 0;
-    qint64 cdp = 0;
+    qint64 inlineNumber = 0; ///< the inline key
+    qint64 crosslineNumber = 0; ///< the crossline key
+    qint64 offset = 0; ///< the offset key
+    qint64 cdp = 0; ///< the CDP key
 };
 
 /// How to build a geometry. Each key is a trace header field as ParseSegyTraceField takes it:
 /// a name, a byte position or `BYTE:WIDTH[u]`.
 struct SegyGeometryOptions {
-    QString inlineField = QStringLiteral("189");
-    QString crosslineField = QStringLiteral("193");
-    QString offsetField = QStringLiteral("37");
-    QString cdpField = QStringLiteral("21");
-    QString cdpXField = QStringLiteral("181");
-    QString cdpYField = QStringLiteral("185");
-    QString coordinateScalarField = QStringLiteral("71");
+    QString inlineField = QStringLiteral("189"); ///< inline number
+    QString crosslineField = QStringLiteral("193"); ///< crossline number
+    QString offsetField = QStringLiteral("37"); ///< source-to-receiver offset
+    QString cdpField = QStringLiteral("21"); ///< CDP (ensemble) number, the axis of a 2D line
+    QString cdpXField = QStringLiteral("181"); ///< CDP X coordinate
+    QString cdpYField = QStringLiteral("185"); ///< CDP Y coordinate
+    QString coordinateScalarField = QStringLiteral("71"); ///< scalar of the coordinates
     /// Progress of the header scan, counted in traces; may cancel the build.
     SegyProgress progress;
 };
@@ -101,8 +101,12 @@ struct SegySliceOptions {
 /// same for y.
 struct SegyGridMap {
     bool valid = false; ///< false when the file holds no coordinates (all zero) or no grid
-    double x0 = 0, xi = 0, xc = 0;
-    double y0 = 0, yi = 0, yc = 0;
+    double x0 = 0; ///< x at inline 0, crossline 0
+    double xi = 0; ///< x per inline number
+    double xc = 0; ///< x per crossline number
+    double y0 = 0; ///< y at inline 0, crossline 0
+    double yi = 0; ///< y per inline number
+    double yc = 0; ///< y per crossline number
     double maxResidual = 0; ///< largest distance between a trace's coordinates and the map's
 };
 
@@ -117,8 +121,11 @@ public:
     SegyGeometry(const SegyGeometry&) = delete;
     SegyGeometry& operator=(const SegyGeometry&) = delete;
 
+    /// The file the geometry indexes.
     const SegyFile& File() const;
+    /// What kind of survey the file holds.
     SegyGeometryKind Kind() const;
+    /// Order of the traces in the file.
     SegyTraceSorting Sorting() const;
     /// For pre-stack data: true when offsets run innermost (all offsets of a bin together),
     /// false when the file is a series of common-offset cubes.
@@ -127,10 +134,12 @@ public:
     /// file's path.
     QStringList Warnings() const;
 
-    /// Inline and crossline axes of a cube or pre-stack survey (empty otherwise).
+    /// Inline axis of a cube or pre-stack survey (empty otherwise).
     const SegyAxis& Inlines() const;
+    /// Crossline axis of a cube or pre-stack survey (empty otherwise).
     const SegyAxis& Crosslines() const;
-    /// The distinct offsets of a pre-stack survey, ascending (empty otherwise).
+    /// The distinct offsets of a pre-stack survey (or of a 2D line with more than one offset),
+    /// ascending; empty when every trace has the same offset.
     const std::vector<qint64>& Offsets() const;
     /// The CDP axis of a 2D line (empty otherwise).
     const SegyAxis& Cdps() const;
