@@ -103,13 +103,25 @@ std::vector<Position> Line()
     return p;
 }
 
-// No grid: inline and crossline numbers that neither repeat in rows nor fill a grid, and no
-// CDP numbers.
+std::vector<Position> LineOfOffsets()
+{
+    std::vector<Position> p;
+    for (int cdp = 1; cdp <= 10; ++cdp) {
+        for (int offset = 100; offset <= 300; offset += 100) {
+            if (!(cdp == 4 && offset == 200))
+                p.emplace_back(3, 4, offset, cdp);
+        }
+    }
+    return p;
+}
+
+// No grid: inline and crossline numbers so scattered that their grid would be thousands of
+// times larger than the traces.
 std::vector<Position> Unstructured()
 {
     std::vector<Position> p;
     for (int i = 0; i < 13; ++i)
-        p.emplace_back(0, 0, 0, 0);
+        p.emplace_back(1 + 53 * i * i, 2 + 7 * i * i * i, 0, 0);
     return p;
 }
 
@@ -211,6 +223,10 @@ void TestSegyZarr::roundTrip_data()
     QTest::newRow("2D line, a missing CDP") << Line() << 1 << false << "line"
                                             << "7,5"
                                             << "lz4";
+    QTest::newRow("2D line of three offsets, one missing")
+        << LineOfOffsets() << 1 << false << "line"
+        << "3,2,4"
+        << "lz4";
     QTest::newRow("unstructured") << Unstructured() << 5 << false << "unstructured"
                                   << "5,4"
                                   << "zstd";

@@ -14,8 +14,8 @@
 /// reads:
 /// - `amplitude`: float32 samples over the survey's dimensions: (`inline`, `crossline`,
 ///   `sample`) for a cube, (`inline`, `crossline`, `offset`, `sample`) for pre-stack data,
-///   (`cdp`, `sample`) for a 2D line, (`trace`, `sample`) for an unstructured file. Missing
-///   positions hold zeros;
+///   (`cdp`, `sample`) for a 2D line ((`cdp`, `offset`, `sample`) when it has several offsets),
+///   (`trace`, `sample`) for an unstructured file. Missing positions hold zeros;
 /// - `live`: uint8, 1 where a trace fills the position, over the dimensions without `sample`;
 /// - the coordinates of every dimension (int64 `inline`, `crossline`, `offset`, `cdp`, `trace`
 ///   numbers; float64 `sample` times in milliseconds), and float64 `cdp_x`, `cdp_y` per position
@@ -48,8 +48,8 @@ struct SegyZarrExportOptions {
     /// The header fields of the geometry; its progress is not used (see `progress`).
     SegyGeometryOptions geometry;
     /// Chunk size along each dimension of `amplitude`; empty: 64 x 64 x 256 for a cube,
-    /// 16 x 16 x 16 x 256 for pre-stack data, 4096 x 256 for a line or unstructured file. Sizes
-    /// above a dimension's length are cut to it.
+    /// 16 x 16 x 16 x 256 for pre-stack data, 4096 x 256 for a line (256 x 16 x 256 with
+    /// offsets) or an unstructured file. Sizes above a dimension's length are cut to it.
     std::vector<qint64> chunks;
     ZarrCompression compression = ZarrCompression::Lz4;
     /// Blosc compression level, 1 to 9.

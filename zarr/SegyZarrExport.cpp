@@ -34,6 +34,7 @@ struct ExportPlan {
     const SegyFile* file = nullptr;
     const SegyGeometry* geometry = nullptr;
     SegyGeometryKind kind = SegyGeometryKind::Unstructured;
+    bool offsets = false; // a 2D line of several offsets
     QString store; // the hidden folder being written
     int samples = 0;
     int headerBytes = kTraceHeaderBytes;
@@ -66,7 +67,8 @@ struct ExportPlan {
             return g.TraceNumber(
                 g.Inlines().At(at[0]), g.Crosslines().At(at[1]), g.Offsets()[std::size_t(at[2])]);
         case SegyGeometryKind::Line:
-            return g.TraceNumber(g.Cdps().At(at[0]), 0);
+            return offsets ? g.TraceNumber(g.Cdps().At(at[0]), 0, g.Offsets()[std::size_t(at[1])])
+                           : g.TraceNumber(g.Cdps().At(at[0]), 0);
         case SegyGeometryKind::Unstructured:
             return at[0];
         }
@@ -299,7 +301,7 @@ ZarrArray Coordinate(
         options);
 }
 
-std::vector<qint64> DefaultChunks(SegyGeometryKind kind)
+std::vector<qint64> DefaultChunks(SegyGeometryKind kind, bool offsets)
 {
     switch (kind) {
     case SegyGeometryKind::Cube:
@@ -307,6 +309,9 @@ std::vector<qint64> DefaultChunks(SegyGeometryKind kind)
     case SegyGeometryKind::Prestack:
         return {16, 16, 16, 256};
     case SegyGeometryKind::Line:
+        if (offsets)
+            return {256, 16, 256};
+        return {4096, 256};
     case SegyGeometryKind::Unstructured:
         return {4096, 256};
     }
@@ -403,6 +408,7 @@ bool MakePlan(const SegyFile& file, const SegyGeometry& geometry,
     plan->file = &file;
     plan->geometry = &geometry;
     plan->kind = geometry.Kind();
+    plan->offsets = plan->kind == SegyGeometryKind::Line && geometry.Offsets().size() > 1;
     plan->store = store;
     plan->samples = geometry.SampleCount();
     plan->headerBytes = kTraceHeaderBytes * (1 + file.AdditionalTraceHeaders());
@@ -426,6 +432,8 @@ bool MakePlan(const SegyFile& file, const SegyGeometry& geometry,
         break;
     case SegyGeometryKind::Line:
         shape = {geometry.Cdps().count};
+        if (plan->offsets)
+            shape.push_back(qint64(geometry.Offsets().size()));
         break;
     case SegyGeometryKind::Unstructured:
         shape = {geometry.TraceCount()};
@@ -433,7 +441,7 @@ bool MakePlan(const SegyFile& file, const SegyGeometry& geometry,
     }
     shape.push_back(plan->samples);
     std::vector<qint64> chunks
-        = options.chunks.empty() ? DefaultChunks(plan->kind) : options.chunks;
+        = options.chunks.empty() ? DefaultChunks(plan->kind, plan->offsets) : options.chunks;
     if (chunks.size() != shape.size()) {
         *error = file.FileName()
             + QStringLiteral(": %1 chunk sizes given where a %2 has %3 dimensions")
@@ -449,7 +457,7 @@ bool MakePlan(const SegyFile& file, const SegyGeometry& geometry,
         }
         chunks[d] = std::max<qint64>(1, std::min(chunks[d], shape[d]));
     }
-    QStringList dimensions = SegyZarrTraceDimensions(plan->kind);
+    QStringList dimensions = SegyZarrTraceDimensions(plan->kind, plan->offsets);
     std::vector<qint64> traceShape(shape.begin(), shape.end() - 1);
     std::vector<qint64> traceChunks(chunks.begin(), chunks.end() - 1);
     plan->amplitude
@@ -489,12 +497,6 @@ bool WriteSmallArrays(const ExportPlan& plan, const SegyZarrExportOptions& optio
                  store, il, [&](qint64 i) { return g.Inlines().At(i); }, error)
             && WriteVector<qint64>(
                 store, xl, [&](qint64 i) { return g.Crosslines().At(i); }, error);
-        if (ok && plan.kind == SegyGeometryKind::Prestack) {
-            const ZarrArray off
-                = make(Coordinate("offset", "<i8", qint64(g.Offsets().size()), options));
-            ok = WriteVector<qint64>(
-                store, off, [&](qint64 i) { return g.Offsets()[std::size_t(i)]; }, error);
-        }
         break;
     }
     case SegyGeometryKind::Line: {
@@ -509,6 +511,12 @@ bool WriteSmallArrays(const ExportPlan& plan, const SegyZarrExportOptions& optio
             store, trace, [](qint64 i) { return i; }, error);
         break;
     }
+    }
+    if (ok && (plan.kind == SegyGeometryKind::Prestack || plan.offsets)) {
+        const ZarrArray off
+            = make(Coordinate("offset", "<i8", qint64(g.Offsets().size()), options));
+        ok = WriteVector<qint64>(
+            store, off, [&](qint64 i) { return g.Offsets()[std::size_t(i)]; }, error);
     }
     if (!ok)
         return false;

@@ -224,7 +224,8 @@ bool StoreReader::Open(QString* error)
     if (!hasTrailers && !trailersMissing)
         return false;
 
-    const QStringList dimensions = SegyZarrTraceDimensions(kind) + QStringList{kSample};
+    const bool offsets = kind == SegyGeometryKind::Line && amplitude.dimensions.size() == 3;
+    const QStringList dimensions = SegyZarrTraceDimensions(kind, offsets) + QStringList{kSample};
     if (amplitude.dimensions != dimensions) {
         *error = Fail(amplitude,
             QStringLiteral("dimensions (%1) where a %2 has (%3)")

@@ -1,6 +1,6 @@
 #include "SegyZarrStore.h"
 
-QStringList SegyZarrTraceDimensions(SegyGeometryKind kind)
+QStringList SegyZarrTraceDimensions(SegyGeometryKind kind, bool offsets)
 {
     switch (kind) {
     case SegyGeometryKind::Cube:
@@ -8,6 +8,8 @@ QStringList SegyZarrTraceDimensions(SegyGeometryKind kind)
     case SegyGeometryKind::Prestack:
         return {QStringLiteral("inline"), QStringLiteral("crossline"), QStringLiteral("offset")};
     case SegyGeometryKind::Line:
+        if (offsets)
+            return {QStringLiteral("cdp"), QStringLiteral("offset")};
         return {QStringLiteral("cdp")};
     case SegyGeometryKind::Unstructured:
         return {QStringLiteral("trace")};

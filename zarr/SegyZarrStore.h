@@ -24,8 +24,9 @@ constexpr const char* kCdpY = "cdp_y";
 constexpr const char* kSample = "sample";
 } // namespace SegyZarrNames
 
-// The dimensions of a kind's positions (the dimensions of `amplitude` without `sample`).
-QStringList SegyZarrTraceDimensions(SegyGeometryKind kind);
+// The dimensions of a kind's positions (the dimensions of `amplitude` without `sample`);
+// `offsets` for a 2D line of several offsets.
+QStringList SegyZarrTraceDimensions(SegyGeometryKind kind, bool offsets = false);
 
 // The kind named by `name` ("cube", ...); false for another name.
 bool ParseSegyGeometryKind(const QString& name, SegyGeometryKind* kind);
