@@ -51,6 +51,7 @@ struct SegyZarrExportOptions {
     /// 16 x 16 x 16 x 256 for pre-stack data, 4096 x 256 for a line (256 x 16 x 256 with
     /// offsets) or an unstructured file. Sizes above a dimension's length are cut to it.
     std::vector<qint64> chunks;
+    /// How chunks are compressed: Blosc lz4 (the default) or zstd with byte shuffle, or none.
     ZarrCompression compression = ZarrCompression::Lz4;
     /// Blosc compression level, 1 to 9.
     int level = 5;
