@@ -34,6 +34,10 @@ std::vector<std::vector<qint64>> ChunkIndices(const ZarrArray& array, qint64 row
 {
     const int n = int(array.shape.size());
     std::vector<std::vector<qint64>> indices;
+    for (int d = 0; d < n; ++d) {
+        if (array.ChunkCount(d) == 0)
+            return indices;
+    }
     std::vector<qint64> at(std::size_t(n), 0);
     if (row >= 0)
         at[0] = row;
