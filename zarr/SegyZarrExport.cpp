@@ -391,6 +391,20 @@ QJsonObject RootAttributes(
     keys.insert(QStringLiteral("coordinate_scalar"), options.geometry.coordinateScalarField);
     a.insert(QStringLiteral("header_keys"), keys);
     a.insert(QStringLiteral("text_header"), Text(file.TextHeader()));
+    // The binary header's fields that are not zero, by name, for reading; the bytes are in the
+    // array binary_header.
+    QJsonObject binary;
+    int count = 0;
+    const SegyField* fields = SegyBinaryFields(&count);
+    for (int i = 0; i < count; ++i) {
+        const SegyField& f = fields[i];
+        const double value = f.type == SegyFieldType::Float64 ? file.BinaryHeader().DoubleValue(f)
+            : f.type == SegyFieldType::UInt64 ? double(file.BinaryHeader().UnsignedValue(f))
+                                              : double(file.BinaryHeader().Value(f));
+        if (value != 0 && std::isfinite(value))
+            binary.insert(QString::fromLatin1(f.name), value);
+    }
+    a.insert(QStringLiteral("binary_header"), binary);
     QJsonArray extended;
     for (int i = 0; i < file.ExtendedTextHeaderCount(); ++i)
         extended.append(Text(file.ExtendedTextHeader(i)));

@@ -155,6 +155,12 @@ private:
     }
 
     QString path;
+    // Buffers of each decoding thread, kept from row to row (rows are decoded one at a time).
+    struct Scratch {
+        std::vector<unsigned char> chunk;
+        std::vector<unsigned char> compressed;
+    };
+    mutable std::vector<Scratch> scratch;
 };
 
 bool StoreReader::Load(const char* name, ZarrArray* array, QString* error, bool* missing) const
@@ -330,9 +336,10 @@ void StoreReader::DecodeRow(qint64 row, int threads, Row* out) const
     }
     std::atomic<std::size_t> next{0};
     std::mutex mutex;
-    const auto work = [&] {
-        std::vector<unsigned char> chunk;
-        std::vector<unsigned char> compressed;
+    scratch.resize(std::size_t(threads));
+    const auto work = [&](int t) {
+        std::vector<unsigned char>& chunk = scratch[std::size_t(t)].chunk;
+        std::vector<unsigned char>& compressed = scratch[std::size_t(t)].compressed;
         QString reason;
         for (std::size_t j = next++; j < jobs.size(); j = next++) {
             const Job& job = jobs[j];
@@ -353,8 +360,8 @@ void StoreReader::DecodeRow(qint64 row, int threads, Row* out) const
     };
     std::vector<std::thread> helpers;
     for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
+        helpers.emplace_back(work, t);
+    work(0);
     for (std::thread& h : helpers)
         h.join();
 }
