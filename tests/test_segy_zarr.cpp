@@ -15,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -175,6 +177,8 @@ private slots:
     void badStore();
     void cancelledExport();
     void warningsKept();
+    void slicesAsTheGeometryReads_data();
+    void slicesAsTheGeometryReads();
 
 private:
     QString Path(const QString& name) const { return dir.filePath(name); }
@@ -399,6 +403,82 @@ void TestSegyZarr::warningsKept()
     QVERIFY(warnings.size() >= 2);
     QVERIFY(!warnings.at(0).toString().startsWith(in));
     QCOMPARE(ReadJson(store + QStringLiteral("/.zattrs")).value("duplicate_traces").toInt(), 1);
+}
+
+void TestSegyZarr::slicesAsTheGeometryReads_data()
+{
+    QTest::addColumn<std::vector<Position>>("positions");
+    QTest::addColumn<QString>("chunks");
+    QTest::addColumn<qint64>("offset");
+
+    const qint64 first = std::numeric_limits<qint64>::min();
+    QTest::newRow("cube with missing bins")
+        << Cube({{12, 103}, {18, 100}, {10, 106}}) << "2,3,4" << first;
+    QTest::newRow("pre-stack, first offset") << Prestack() << "2,3,2,4" << first;
+    QTest::newRow("pre-stack, offset 200") << Prestack() << "2,2,2,3" << qint64(200);
+}
+
+// Every inline, crossline and time slice read from the store equals the geometry's read of the
+// file, missing positions filled alike.
+void TestSegyZarr::slicesAsTheGeometryReads()
+{
+    QFETCH(std::vector<Position>, positions);
+    QFETCH(QString, chunks);
+    QFETCH(qint64, offset);
+
+    const QString in = Path(QStringLiteral("slices.sgy"));
+    const QString storePath = Path(QStringLiteral("slices.zarr"));
+    QDir(storePath).removeRecursively();
+    QVERIFY(WriteSurvey(in, positions, 11));
+    QString error;
+    const std::unique_ptr<SegyFile> file = SegyFile::Open(in, &error);
+    QVERIFY2(file, qPrintable(error));
+    const std::unique_ptr<SegyGeometry> geometry = SegyGeometry::Build(*file, &error);
+    QVERIFY2(geometry, qPrintable(error));
+    SegyZarrExportOptions options;
+    for (const QString& size : chunks.split(QLatin1Char(',')))
+        options.chunks.push_back(size.toLongLong());
+    QVERIFY2(ExportSegyZarr(*file, storePath, &error, options), qPrintable(error));
+    const std::unique_ptr<SegyZarrStore> store = SegyZarrStore::Open(storePath, &error);
+    QVERIFY2(store, qPrintable(error));
+    QCOMPARE(store->Kind(), geometry->Kind());
+    QCOMPARE(store->Offsets(), geometry->Offsets());
+    QCOMPARE(store->SampleCount(), geometry->SampleCount());
+
+    SegySliceOptions slice;
+    slice.offset = offset;
+    const SegyAxis& il = geometry->Inlines();
+    const SegyAxis& xl = geometry->Crosslines();
+    const int ns = geometry->SampleCount();
+    const auto same = [&](std::size_t size, const std::function<bool(float*)>& fromStore,
+                          const std::function<bool(float*)>& fromFile) {
+        std::vector<float> a(size + 1, 7.0f);
+        std::vector<float> b(size + 1, 7.0f);
+        return fromStore(a.data()) && fromFile(b.data()) && a.back() == 7.0f
+            && std::memcmp(a.data(), b.data(), size * sizeof(float)) == 0;
+    };
+    for (qint64 i = 0; i < il.count; ++i) {
+        QVERIFY(same(
+            std::size_t(xl.count * ns),
+            [&](float* dst) { return store->ReadInline(il.At(i), dst, &error, slice); },
+            [&](float* dst) { return geometry->ReadInline(il.At(i), dst, &error, slice); }));
+    }
+    for (qint64 j = 0; j < xl.count; ++j) {
+        QVERIFY(same(
+            std::size_t(il.count * ns),
+            [&](float* dst) { return store->ReadCrossline(xl.At(j), dst, &error, slice); },
+            [&](float* dst) { return geometry->ReadCrossline(xl.At(j), dst, &error, slice); }));
+    }
+    for (int s = 0; s < ns; ++s) {
+        QVERIFY(same(
+            std::size_t(il.count * xl.count),
+            [&](float* dst) { return store->ReadTimeSlice(s, dst, &error, slice); },
+            [&](float* dst) { return geometry->ReadTimeSlice(s, dst, &error, slice); }));
+    }
+    std::vector<float> line(std::size_t(xl.count * ns));
+    QVERIFY(!store->ReadInline(il.last + il.step, line.data(), &error));
+    QVERIFY2(error.startsWith(storePath + QStringLiteral(": no inline")), qPrintable(error));
+    QVERIFY(!store->ReadTimeSlice(ns, line.data(), &error));
 }
 
 QTEST_GUILESS_MAIN(TestSegyZarr)

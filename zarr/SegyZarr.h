@@ -84,3 +84,45 @@ struct SegyZarrImportOptions {
 /// nothing is then written under `outPath`. Returns false with the reason.
 bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* error,
     const SegyZarrImportOptions& options = {});
+
+/// An exported store opened for reading, so that a product reads a store's lines and time
+/// slices as SegyGeometry reads them from the file: the same layouts, the same fill of missing
+/// positions (from the store's `live` mask), the same checks. Only the chunks a read touches
+/// are read and decompressed. Reads are `const` and may run on several threads at once.
+class SegyZarrStore {
+public:
+    /// Opens the store at `path` and checks it as ImportSegyZarr does (the chunks are checked as
+    /// reads meet them). Returns the store, or nullptr with the reason in `*error`.
+    static std::unique_ptr<SegyZarrStore> Open(const QString& path, QString* error);
+    ~SegyZarrStore();
+    SegyZarrStore(const SegyZarrStore&) = delete;
+    SegyZarrStore& operator=(const SegyZarrStore&) = delete;
+
+    /// What kind of survey the store holds.
+    SegyGeometryKind Kind() const;
+    /// Inline axis of a cube or pre-stack survey (empty otherwise).
+    const SegyAxis& Inlines() const;
+    /// Crossline axis of a cube or pre-stack survey (empty otherwise).
+    const SegyAxis& Crosslines() const;
+    /// The offsets of a pre-stack survey or of a 2D line of several offsets (empty otherwise).
+    const std::vector<qint64>& Offsets() const;
+    /// The CDP axis of a 2D line (empty otherwise).
+    const SegyAxis& Cdps() const;
+    /// Samples of every trace.
+    int SampleCount() const;
+
+    /// Inline `number`: Crosslines().count x SampleCount() values.
+    bool ReadInline(qint64 number, float* dst, QString* error = nullptr,
+        const SegySliceOptions& options = {}) const;
+    /// Crossline `number`: Inlines().count x SampleCount() values.
+    bool ReadCrossline(qint64 number, float* dst, QString* error = nullptr,
+        const SegySliceOptions& options = {}) const;
+    /// Sample `sample` (0-based) of every bin: Inlines().count x Crosslines().count values.
+    bool ReadTimeSlice(int sample, float* dst, QString* error = nullptr,
+        const SegySliceOptions& options = {}) const;
+
+private:
+    struct Data;
+    explicit SegyZarrStore(std::unique_ptr<Data> d);
+    std::unique_ptr<Data> d;
+};
