@@ -477,6 +477,11 @@ bool MakePlan(const SegyFile& file, const SegyGeometry& geometry,
     plan->amplitude
         = MakeArray(kAmplitude, "<f4", shape, chunks, dimensions + QStringList{kSample}, options);
     plan->amplitude.attributes.insert(QStringLiteral("coordinates"), QStringLiteral("cdp_x cdp_y"));
+    // A Blosc block per index of the first dimension (an inline of a chunk), when that is of a
+    // sensible size: the import, writing inline by inline, then decompresses each block once.
+    const qint64 indexBytes = plan->amplitude.ChunkElements() / chunks[0] * qint64(sizeof(float));
+    if (indexBytes >= (qint64(4) << 10) && indexBytes <= (qint64(1) << 20))
+        plan->amplitude.blocksize = int(indexBytes);
     plan->live = MakeArray(kLive, "|u1", traceShape, traceChunks, dimensions, options);
     std::vector<qint64> headerShape = traceShape;
     headerShape.push_back(plan->headerBytes);

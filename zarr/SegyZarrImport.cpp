@@ -3,6 +3,7 @@
 #include "SegyWriter.h"
 #include "SegyZarrStore.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 
@@ -11,8 +12,15 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
+#include <blosc.h>
+
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace SegyZarrNames;
 
@@ -23,101 +31,286 @@ constexpr int kRecordBytes = 3200;
 
 } // namespace
 
-void StoreReader::DecodeRow(qint64 row, int threads, Row* out) const
+namespace {
+
+// Traces are decoded in groups of indices of the first dimension of about this many bytes.
+constexpr qint64 kGroupBytes = qint64(16) << 20;
+
+// A chunk file mapped read-only: its bytes stay in the page cache, not in the process's memory.
+class MappedChunk {
+public:
+    MappedChunk() = default;
+    MappedChunk(MappedChunk&& other) noexcept
+        : data(std::exchange(other.data, nullptr))
+        , size(std::exchange(other.size, 0))
+    {
+    }
+    MappedChunk& operator=(MappedChunk&&) = delete;
+    MappedChunk(const MappedChunk&) = delete;
+    MappedChunk& operator=(const MappedChunk&) = delete;
+    ~MappedChunk()
+    {
+        if (data)
+            ::munmap(const_cast<unsigned char*>(data), size);
+    }
+
+    // Maps `path` and checks that it holds a chunk of `array`; false with the reason.
+    bool Map(const ZarrArray& array, const QString& path, QString* reason)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            *reason = errno == ENOENT ? QStringLiteral("missing")
+                                      : QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        struct stat st = {};
+        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
+            if (p != MAP_FAILED) {
+                data = static_cast<const unsigned char*>(p);
+                size = std::size_t(st.st_size);
+            }
+        }
+        ::close(fd);
+        const std::size_t bytes = array.ChunkBytes();
+        if (array.compression == ZarrCompression::None) {
+            if (size == bytes)
+                return true;
+            *reason = QStringLiteral("%1 bytes where the chunk holds %2").arg(size).arg(bytes);
+            return false;
+        }
+        std::size_t decompressed = 0;
+        if (size < BLOSC_MIN_HEADER_LENGTH
+            || blosc_cbuffer_validate(data, size, &decompressed) != 0) {
+            *reason = QStringLiteral("truncated or not Blosc data (%1 bytes)").arg(size);
+            return false;
+        }
+        if (decompressed != bytes) {
+            *reason = QStringLiteral("decompresses to %1 bytes where the chunk holds %2")
+                          .arg(decompressed)
+                          .arg(bytes);
+            return false;
+        }
+        return true;
+    }
+
+    // Values [first, first + count) of the chunk into dst.
+    bool Read(const ZarrArray& array, qint64 first, qint64 count, float* dst) const
+    {
+        if (array.compression == ZarrCompression::None) {
+            std::memcpy(
+                dst, data + first * qint64(sizeof(float)), std::size_t(count) * sizeof(float));
+            return true;
+        }
+        return blosc_getitem(data, int(first), int(count), dst)
+            == int(count * qint64(sizeof(float)));
+    }
+
+private:
+    const unsigned char* data = nullptr;
+    std::size_t size = 0;
+};
+
+// One row of chunks along the first dimension: positions [first, first + count) of dimension 0
+// and every index of the others. The amplitude chunks are mapped (in the order of ChunkIndices);
+// headers and the live mask are decoded position by position.
+struct Row {
+    qint64 first = 0;
+    qint64 count = 0;
+    std::vector<MappedChunk> chunks;
+    std::vector<unsigned char> headers;
+    std::vector<unsigned char> live;
+    QString error;
+};
+
+// The traces of indices [first, first + count) of dimension 0, one after the other.
+struct Group {
+    const Row* row = nullptr;
+    qint64 first = 0;
+    qint64 count = 0;
+    std::vector<float> samples;
+    QString error;
+};
+
+// Runs job(j, t) for j in [0, jobs) on `threads` threads (t: the thread's number); stops at the
+// first job that returns false.
+template <typename Job> void RunJobs(std::size_t jobs, int threads, Job job)
 {
-    out->first = row * amplitude.chunks[0];
-    out->count = std::min(amplitude.chunks[0], amplitude.shape[0] - out->first);
-    const std::size_t positions = std::size_t(out->count * PositionsPerRow());
-    const std::size_t chunkValues = std::size_t(amplitude.ChunkElements());
-
-    out->headers.resize(positions * std::size_t(HeaderBytes()));
-    out->live.resize(positions);
-    out->error.clear();
-    const std::size_t values = chunkValues * ChunkIndices(amplitude, row).size();
-    if (!out->samples.resize(values)) {
-        out->error = Fail(amplitude,
-            QStringLiteral("cannot allocate %1 bytes for a row of chunks")
-                .arg(values * sizeof(float)));
-        return;
-    }
-
-    struct Job {
-        const ZarrArray* array;
-        std::vector<qint64> index;
-        void* rows; // rows to copy the chunk into, or null
-        void* chunk; // where the chunk goes as a whole, or null
-    };
-    std::vector<Job> jobs;
-    for (std::vector<qint64>& index : ChunkIndices(amplitude, row))
-        jobs.push_back({&amplitude, std::move(index), nullptr,
-            out->samples.data() + jobs.size() * chunkValues});
-    for (const auto& [array, rows] :
-        {std::pair<const ZarrArray*, void*>{&headers, out->headers.data()},
-            {&live, out->live.data()}}) {
-        for (std::vector<qint64>& index : ChunkIndices(*array, row))
-            jobs.push_back({array, std::move(index), rows, nullptr});
-    }
     std::atomic<std::size_t> next{0};
-    std::mutex mutex;
-    scratch.resize(std::size_t(threads));
     const auto work = [&](int t) {
-        std::vector<unsigned char>& chunk = scratch[std::size_t(t)].chunk;
-        std::vector<unsigned char>& compressed = scratch[std::size_t(t)].compressed;
-        QString reason;
-        for (std::size_t j = next++; j < jobs.size(); j = next++) {
-            const Job& job = jobs[j];
-            chunk.resize(job.array->ChunkBytes());
-            if (!ReadZarrChunk(*job.array, ZarrChunkPath(path, *job.array, job.index),
-                    job.chunk ? job.chunk : chunk.data(), &compressed, &reason)) {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (out->error.isEmpty())
-                    out->error = Fail(*job.array,
-                        QStringLiteral("chunk %1: %2")
-                            .arg(QString::fromLatin1(ZarrChunkKey(job.index)), reason));
-                next = jobs.size();
+        for (std::size_t j = next++; j < jobs; j = next++) {
+            if (!job(j, t)) {
+                next = jobs;
                 return;
             }
-            if (job.rows)
-                CopyZarrChunkToRows(*job.array, job.index, chunk.data(), out->first, job.rows);
         }
     };
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t)
+    for (int t = 1; t < threads && std::size_t(t) < jobs; ++t)
         helpers.emplace_back(work, t);
     work(0);
     for (std::thread& h : helpers)
         h.join();
 }
 
-void StoreReader::GatherTrace(const Row& row, qint64 p, float* dst) const
-{
-    const int dimensions = int(live.shape.size());
-    qint64 chunk = 0; // index among the row's chunks of the first sample chunk
-    qint64 within = 0; // the position's index inside each of its chunks
-    qint64 stride = 1;
-    qint64 chunkStride = amplitude.ChunkCount(dimensions);
-    for (int d = dimensions - 1; d >= 0; --d) {
-        const qint64 extent = d == 0 ? row.count : live.shape[std::size_t(d)];
-        const qint64 g = (d == 0 ? row.first : 0) + p % extent;
-        p /= extent;
-        const qint64 c = amplitude.chunks[std::size_t(d)];
-        within += g % c * stride;
-        stride *= c;
-        if (d > 0) {
-            chunk += g / c * chunkStride;
-            chunkStride *= amplitude.ChunkCount(d);
+class Importer {
+public:
+    Importer(const StoreReader& store, int threads)
+        : store(store)
+        , threads(threads)
+        , samples(store.Samples())
+        , perRow(store.PositionsPerRow())
+        , perIndex(store.amplitude.ChunkElements() / store.amplitude.chunks[0])
+    {
+        const qint64 indexBytes = std::max<qint64>(1, perRow * samples * qint64(sizeof(float)));
+        groupSize = std::clamp<qint64>(kGroupBytes / indexBytes, 1, store.amplitude.chunks[0]);
+        scratch.resize(std::size_t(threads));
+        for (qint64 r = 0; r < store.Rows(); ++r) {
+            const qint64 first = r * store.amplitude.chunks[0];
+            const qint64 end
+                = std::min(first + store.amplitude.chunks[0], store.amplitude.shape[0]);
+            for (qint64 g = first; g < end; g += groupSize)
+                groups.push_back({r, g, std::min(groupSize, end - g)});
         }
     }
-    const qint64 sampleChunk = amplitude.chunks.back();
-    const std::size_t chunkValues = std::size_t(amplitude.ChunkElements());
-    const float* src
-        = row.samples.data() + std::size_t(chunk) * chunkValues + std::size_t(within * sampleChunk);
-    for (qint64 first = 0; first < Samples(); first += sampleChunk) {
-        std::memcpy(dst + first, src,
-            std::size_t(std::min(sampleChunk, Samples() - first)) * sizeof(float));
-        src += chunkValues;
+
+    std::size_t GroupCount() const { return groups.size(); }
+
+    // Decodes group k into `out`, the row it lies in first when it starts one.
+    void Prepare(std::size_t k, Group* out)
+    {
+        const GroupPlace& place = groups[k];
+        Row& row = rows[place.row % 2];
+        if (k == 0 || groups[k - 1].row != place.row)
+            PrepareRow(place.row, &row);
+        out->row = &row;
+        out->first = place.first;
+        out->count = place.count;
+        out->error = row.error;
+        if (out->error.isEmpty())
+            DecodeGroup(row, out);
     }
-}
+
+private:
+    struct GroupPlace {
+        qint64 row;
+        qint64 first;
+        qint64 count;
+    };
+    struct Scratch {
+        std::vector<unsigned char> chunk;
+        std::vector<unsigned char> compressed;
+        std::vector<float> values;
+    };
+
+    void PrepareRow(qint64 r, Row* row)
+    {
+        row->first = r * store.amplitude.chunks[0];
+        row->count = std::min(store.amplitude.chunks[0], store.amplitude.shape[0] - row->first);
+        row->error.clear();
+        row->chunks.clear();
+        const std::size_t positions = std::size_t(row->count * perRow);
+        row->headers.resize(positions * std::size_t(store.HeaderBytes()));
+        row->live.resize(positions);
+        QString reason;
+        for (const std::vector<qint64>& index : ChunkIndices(store.amplitude, r)) {
+            row->chunks.emplace_back();
+            if (!row->chunks.back().Map(store.amplitude,
+                    ZarrChunkPath(store.Path(), store.amplitude, index), &reason)) {
+                row->error = store.ChunkError(store.amplitude, index, reason);
+                return;
+            }
+        }
+        std::vector<std::pair<const ZarrArray*, std::vector<qint64>>> jobs;
+        for (const ZarrArray* array : {&store.headers, &store.live}) {
+            for (std::vector<qint64>& index : ChunkIndices(*array, r))
+                jobs.emplace_back(array, std::move(index));
+        }
+        std::mutex mutex;
+        RunJobs(jobs.size(), threads, [&](std::size_t j, int t) {
+            const auto& [array, index] = jobs[j];
+            Scratch& s = scratch[std::size_t(t)];
+            s.chunk.resize(array->ChunkBytes());
+            QString why;
+            if (!ReadZarrChunk(*array, ZarrChunkPath(store.Path(), *array, index), s.chunk.data(),
+                    &s.compressed, &why)) {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (row->error.isEmpty())
+                    row->error = store.ChunkError(*array, index, why);
+                return false;
+            }
+            CopyZarrChunkToRows(*array, index, s.chunk.data(), row->first,
+                array == &store.live ? row->live.data() : row->headers.data());
+            return true;
+        });
+    }
+
+    // Each amplitude chunk of the row gives the group's indices (whole Blosc blocks when the
+    // store was written with a block per index), scattered trace by trace.
+    void DecodeGroup(const Row& row, Group* out)
+    {
+        out->samples.resize(std::size_t(out->count * perRow * samples));
+        const std::vector<std::vector<qint64>> indices
+            = ChunkIndices(store.amplitude, row.first / store.amplitude.chunks[0]);
+        const int n = int(store.amplitude.shape.size());
+        const qint64 sampleChunk = store.amplitude.chunks.back();
+        std::mutex mutex;
+        RunJobs(indices.size(), threads, [&](std::size_t j, int t) {
+            const std::vector<qint64>& index = indices[j];
+            std::vector<float>& values = scratch[std::size_t(t)].values;
+            values.resize(std::size_t(out->count * perIndex));
+            if (!row.chunks[j].Read(store.amplitude, (out->first - row.first) * perIndex,
+                    out->count * perIndex, values.data())) {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (out->error.isEmpty())
+                    out->error = store.ChunkError(
+                        store.amplitude, index, QStringLiteral("does not decompress"));
+                return false;
+            }
+            const qint64 s0 = index.back() * sampleChunk;
+            const std::size_t run = std::size_t(std::min(sampleChunk, qint64(samples) - s0));
+            // An odometer over the chunk's positions in the dimensions between the first and
+            // the samples.
+            std::vector<qint64> at(std::size_t(std::max(n - 2, 0)), 0);
+            for (qint64 q = 0; q < perIndex / sampleChunk; ++q) {
+                qint64 position = 0;
+                bool inside = true;
+                for (int d = 1; d < n - 1; ++d) {
+                    const qint64 g = index[std::size_t(d)] * store.amplitude.chunks[std::size_t(d)]
+                        + at[std::size_t(d - 1)];
+                    inside = inside && g < store.amplitude.shape[std::size_t(d)];
+                    position = position * store.amplitude.shape[std::size_t(d)] + g;
+                }
+                if (inside) {
+                    for (qint64 i = 0; i < out->count; ++i) {
+                        std::memcpy(out->samples.data()
+                                + std::size_t((i * perRow + position) * samples + s0),
+                            values.data() + std::size_t(i * perIndex + q * sampleChunk),
+                            run * sizeof(float));
+                    }
+                }
+                for (int d = n - 3; d >= 0; --d) {
+                    if (++at[std::size_t(d)] < store.amplitude.chunks[std::size_t(d + 1)])
+                        break;
+                    at[std::size_t(d)] = 0;
+                }
+            }
+            return true;
+        });
+    }
+
+    const StoreReader& store;
+    const int threads;
+    const int samples;
+    const qint64 perRow;
+    const qint64 perIndex; // values per index of the first dimension in a chunk
+    qint64 groupSize = 1;
+    std::vector<GroupPlace> groups;
+    Row rows[2];
+    std::vector<Scratch> scratch;
+};
+
+} // namespace
 
 bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* error,
     const SegyZarrImportOptions& options)
@@ -175,24 +368,27 @@ bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* e
     if (!writer.Begin(error))
         return false;
 
-    // Row r + 1 is decoded while row r is written.
-    Row rows[2];
+    // Group k + 1 is decoded while group k is written.
+    Importer importer(store, threads);
+    Group groups[2];
     qint64 written = 0;
     SegyTraceHeader header;
     QByteArray additional;
-    std::vector<float> trace(std::size_t(std::max(samples, 1)));
-    if (store.Rows() > 0)
-        store.DecodeRow(0, threads, &rows[0]);
-    for (qint64 r = 0; r < store.Rows(); ++r) {
-        Row& row = rows[r % 2];
+    if (importer.GroupCount() > 0)
+        importer.Prepare(0, &groups[0]);
+    for (std::size_t k = 0; k < importer.GroupCount(); ++k) {
+        const Group& group = groups[k % 2];
         std::thread next;
-        if (r + 1 < store.Rows())
-            next = std::thread([&] { store.DecodeRow(r + 1, threads, &rows[(r + 1) % 2]); });
-        bool ok = row.error.isEmpty();
+        if (k + 1 < importer.GroupCount())
+            next = std::thread([&] { importer.Prepare(k + 1, &groups[(k + 1) % 2]); });
+        bool ok = group.error.isEmpty();
         if (!ok)
-            *error = row.error;
-        const std::size_t positions = std::size_t(row.count * perRow);
-        for (std::size_t p = 0; ok && p < positions; ++p) {
+            *error = group.error;
+        const Row& row = *group.row;
+        const std::size_t firstPosition = std::size_t((group.first - row.first) * perRow);
+        const std::size_t positions = std::size_t(group.count * perRow);
+        for (std::size_t i = 0; ok && i < positions; ++i) {
+            const std::size_t p = firstPosition + i;
             if (row.live[p] == 0)
                 continue;
             const unsigned char* h = row.headers.data() + p * std::size_t(headerBytes);
@@ -208,8 +404,8 @@ bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* e
                 if (given > 0 && given < samples)
                     count = given;
             }
-            store.GatherTrace(row, qint64(p), trace.data());
-            ok = writer.WriteTrace(header, trace.data(), count, error, additional);
+            ok = writer.WriteTrace(
+                header, group.samples.data() + i * std::size_t(samples), count, error, additional);
             ++written;
             if (ok && options.progress && !options.progress(written, total)) {
                 *error = outPath + QStringLiteral(": cancelled");

@@ -10,8 +10,6 @@
 #include <cstddef>
 #include <vector>
 
-#include <sys/mman.h>
-
 // What export and import share: the names of the store's arrays and attributes, and the
 // dimensions of each kind of survey.
 
@@ -46,63 +44,6 @@ QString ShapeText(const std::vector<qint64>& shape);
 // a dimension has no chunk.
 std::vector<std::vector<qint64>> ChunkIndices(const ZarrArray& array, qint64 row);
 
-// Memory for a row's samples, kept from row to row: anonymous pages asked for as huge pages, so
-// that first touching a few hundred megabytes costs a few hundred page faults, not 65,000.
-class RowSamples {
-public:
-    RowSamples() = default;
-    ~RowSamples() { Release(); }
-    RowSamples(const RowSamples&) = delete;
-    RowSamples& operator=(const RowSamples&) = delete;
-
-    // False when the memory cannot be had.
-    bool resize(std::size_t count)
-    {
-        if (count <= capacity) {
-            used = count;
-            return true;
-        }
-        Release();
-        const std::size_t bytes = count * sizeof(float);
-        void* p
-            = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            return false;
-        ::madvise(p, bytes, MADV_HUGEPAGE);
-        values = static_cast<float*>(p);
-        capacity = used = count;
-        return true;
-    }
-    float* data() { return values; }
-    const float* data() const { return values; }
-
-private:
-    void Release()
-    {
-        if (values)
-            ::munmap(values, capacity * sizeof(float));
-        values = nullptr;
-        capacity = used = 0;
-    }
-
-    float* values = nullptr;
-    std::size_t capacity = 0;
-    std::size_t used = 0;
-};
-
-// One row of chunks along the first dimension, decoded: positions [first, first + count) of
-// dimension 0 and every index of the others. The samples stay in their chunks (in the order of
-// ChunkIndices), each trace gathered from them as it is written; headers and the live mask are
-// laid out position by position.
-struct Row {
-    qint64 first = 0;
-    qint64 count = 0;
-    RowSamples samples;
-    std::vector<unsigned char> headers;
-    std::vector<unsigned char> live;
-    QString error;
-};
-
 // A store that export wrote, opened and checked: its arrays' metadata and the group's
 // attributes. Chunks are read by ReadWhole, by the import's rows and by SegyZarrStore's reads.
 class StoreReader {
@@ -120,9 +61,6 @@ public:
     // Every value of `array`, C-ordered.
     bool ReadWhole(
         const ZarrArray& array, std::vector<unsigned char>* values, QString* error) const;
-    void DecodeRow(qint64 row, int threads, Row* out) const;
-    // The samples of position `p` of `row` (Samples() values).
-    void GatherTrace(const Row& row, qint64 p, float* dst) const;
 
     QJsonObject root;
     SegyGeometryKind kind = SegyGeometryKind::Unstructured;
@@ -164,10 +102,4 @@ private:
     }
 
     QString path;
-    // Buffers of each decoding thread, kept from row to row (rows are decoded one at a time).
-    struct Scratch {
-        std::vector<unsigned char> chunk;
-        std::vector<unsigned char> compressed;
-    };
-    mutable std::vector<Scratch> scratch;
 };

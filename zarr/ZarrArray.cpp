@@ -113,7 +113,7 @@ QJsonObject ZarrArray::Metadata() const
         c.insert(QStringLiteral("cname"), QString::fromLatin1(ZarrCompressionName(compression)));
         c.insert(QStringLiteral("clevel"), level);
         c.insert(QStringLiteral("shuffle"), 1);
-        c.insert(QStringLiteral("blocksize"), 0);
+        c.insert(QStringLiteral("blocksize"), blocksize);
         m.insert(QStringLiteral("compressor"), c);
     }
     m.insert(QStringLiteral("fill_value"), QJsonValue::Null);
@@ -178,6 +178,7 @@ bool ParseZarrArray(
             || array->compression == ZarrCompression::None)
             array->compression = ZarrCompression::Zstd;
         array->level = c.value(QStringLiteral("clevel")).toInt(5);
+        array->blocksize = c.value(QStringLiteral("blocksize")).toInt(0);
     }
     array->dimensions.clear();
     for (const QJsonValue& d : attributes.value(QStringLiteral("_ARRAY_DIMENSIONS")).toArray())
@@ -207,7 +208,8 @@ bool WriteZarrChunk(const ZarrArray& array, const QString& path, const void* dat
     if (array.compression != ZarrCompression::None) {
         work->resize(bytes + BLOSC_MAX_OVERHEAD);
         const int n = blosc_compress_ctx(array.level, BLOSC_SHUFFLE, std::size_t(array.ItemSize()),
-            bytes, data, work->data(), work->size(), ZarrCompressionName(array.compression), 0, 1);
+            bytes, data, work->data(), work->size(), ZarrCompressionName(array.compression),
+            std::size_t(array.blocksize), 1);
         if (n <= 0) {
             *reason = QStringLiteral("Blosc cannot compress the chunk");
             return false;

@@ -38,6 +38,7 @@ struct ZarrArray {
     QStringList dimensions; ///< the `_ARRAY_DIMENSIONS` attribute xarray reads
     ZarrCompression compression = ZarrCompression::Lz4; ///< how chunks are stored
     int level = 5; ///< Blosc compression level, 1 to 9
+    int blocksize = 0; ///< bytes per Blosc block; 0: Blosc's choice
     QJsonObject attributes; ///< attributes besides `_ARRAY_DIMENSIONS`
 
     /// Bytes per value.
