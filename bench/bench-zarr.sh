@@ -68,6 +68,7 @@ for run in 1 2 3 4 5; do
     rm -f "$WORK/back.sgy"
 done
 store_bytes=$(du -sb "$WORK/cube.zarr" | cut -f1)
+printf "file: %s bytes; store: %s bytes (export options: %s)\n" "$(stat -c %s "$IN")" "$store_bytes" "${*:-none}"
 # slices <store>: "STORE STORE_WITH_OPEN MEMMAP MEMMAP_WITH_OPEN" seconds of a time slice.
 slices() {
     "$PYTHON" "$ROOT/bench/time_slice.py" "$1" "$IN" "$INLINES" "$CROSSLINES" "$SAMPLES" "$SLICE" |
