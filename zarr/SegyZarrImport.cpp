@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -132,39 +135,135 @@ struct Group {
     QString error;
 };
 
-// Runs job(j, t) for j in [0, jobs) on `threads` threads (t: the thread's number); stops at the
-// first job that returns false.
-template <typename Job> void RunJobs(std::size_t jobs, int threads, Job job)
-{
-    std::atomic<std::size_t> next{0};
-    const auto work = [&](int t) {
-        for (std::size_t j = next++; j < jobs; j = next++) {
-            if (!job(j, t)) {
-                next = jobs;
-                return;
-            }
+// Threads that live as long as the import: starting threads for every group of traces costs
+// more than the work of a small group on some systems. Run hands out jobs to the pool's threads
+// and the calling thread; Start runs one task on a thread of its own until Wait.
+class WorkerPool {
+public:
+    explicit WorkerPool(int threads)
+    {
+        for (int t = 1; t < threads; ++t)
+            workers.emplace_back([this, t] { Work(t); });
+        background = std::thread([this] { Background(); });
+    }
+    ~WorkerPool()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            quit = true;
         }
-    };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads && std::size_t(t) < jobs; ++t)
-        helpers.emplace_back(work, t);
-    work(0);
-    for (std::thread& h : helpers)
-        h.join();
-}
+        changed.notify_all();
+        for (std::thread& w : workers)
+            w.join();
+        background.join();
+    }
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    int Threads() const { return int(workers.size()) + 1; }
+
+    // Runs job(j, t) for j in [0, jobs), t being the number of the thread (0: the caller); stops
+    // handing out jobs at the first that returns false.
+    void Run(std::size_t jobs, const std::function<bool(std::size_t, int)>& job)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        task = &job;
+        taskJobs = jobs;
+        next = 0;
+        busy = int(workers.size());
+        ++round;
+        lock.unlock();
+        changed.notify_all();
+        Take(0);
+        lock.lock();
+        changed.wait(lock, [this] { return busy == 0; });
+        task = nullptr;
+    }
+
+    // Runs `work` on the background thread.
+    void Start(std::function<void()> work)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            pending = std::move(work);
+            started = true;
+        }
+        changed.notify_all();
+    }
+    // Waits for what Start began.
+    void Wait()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return !started; });
+    }
+
+private:
+    void Take(int t)
+    {
+        for (std::size_t j = next++; j < taskJobs; j = next++) {
+            if (!(*task)(j, t))
+                next = taskJobs;
+        }
+    }
+    void Work(int t)
+    {
+        std::uint64_t seen = 0;
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return quit || round != seen; });
+            if (quit)
+                return;
+            seen = round;
+            lock.unlock();
+            Take(t);
+            lock.lock();
+            if (--busy == 0)
+                changed.notify_all();
+        }
+    }
+    void Background()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return quit || (started && pending); });
+            if (quit)
+                return;
+            std::function<void()> work = std::move(pending);
+            pending = nullptr;
+            lock.unlock();
+            work();
+            lock.lock();
+            started = false;
+            changed.notify_all();
+        }
+    }
+
+    std::vector<std::thread> workers;
+    std::thread background;
+    std::mutex mutex;
+    std::condition_variable changed;
+    const std::function<bool(std::size_t, int)>* task = nullptr;
+    std::size_t taskJobs = 0;
+    std::atomic<std::size_t> next{0};
+    int busy = 0;
+    std::uint64_t round = 0;
+    bool quit = false;
+    std::function<void()> pending;
+    bool started = false;
+};
 
 class Importer {
 public:
-    Importer(const StoreReader& store, int threads)
+    Importer(const StoreReader& store, WorkerPool* pool)
         : store(store)
-        , threads(threads)
+        , pool(pool)
         , samples(store.Samples())
         , perRow(store.PositionsPerRow())
         , perIndex(store.amplitude.ChunkElements() / store.amplitude.chunks[0])
     {
         const qint64 indexBytes = std::max<qint64>(1, perRow * samples * qint64(sizeof(float)));
         groupSize = std::clamp<qint64>(kGroupBytes / indexBytes, 1, store.amplitude.chunks[0]);
-        scratch.resize(std::size_t(threads));
+        scratch.resize(std::size_t(pool->Threads()));
         for (qint64 r = 0; r < store.Rows(); ++r) {
             const qint64 first = r * store.amplitude.chunks[0];
             const qint64 end
@@ -227,7 +326,7 @@ private:
                 jobs.emplace_back(array, std::move(index));
         }
         std::mutex mutex;
-        RunJobs(jobs.size(), threads, [&](std::size_t j, int t) {
+        pool->Run(jobs.size(), [&](std::size_t j, int t) {
             const auto& [array, index] = jobs[j];
             Scratch& s = scratch[std::size_t(t)];
             s.chunk.resize(array->ChunkBytes());
@@ -255,7 +354,7 @@ private:
         const int n = int(store.amplitude.shape.size());
         const qint64 sampleChunk = store.amplitude.chunks.back();
         std::mutex mutex;
-        RunJobs(indices.size(), threads, [&](std::size_t j, int t) {
+        pool->Run(indices.size(), [&](std::size_t j, int t) {
             const std::vector<qint64>& index = indices[j];
             std::vector<float>& values = scratch[std::size_t(t)].values;
             values.resize(std::size_t(out->count * perIndex));
@@ -300,7 +399,7 @@ private:
     }
 
     const StoreReader& store;
-    const int threads;
+    WorkerPool* pool;
     const int samples;
     const qint64 perRow;
     const qint64 perIndex; // values per index of the first dimension in a chunk
@@ -369,7 +468,8 @@ bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* e
         return false;
 
     // Group k + 1 is decoded while group k is written.
-    Importer importer(store, threads);
+    WorkerPool pool(threads);
+    Importer importer(store, &pool);
     Group groups[2];
     qint64 written = 0;
     SegyTraceHeader header;
@@ -378,9 +478,9 @@ bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* e
         importer.Prepare(0, &groups[0]);
     for (std::size_t k = 0; k < importer.GroupCount(); ++k) {
         const Group& group = groups[k % 2];
-        std::thread next;
-        if (k + 1 < importer.GroupCount())
-            next = std::thread([&] { importer.Prepare(k + 1, &groups[(k + 1) % 2]); });
+        const bool more = k + 1 < importer.GroupCount();
+        if (more)
+            pool.Start([&] { importer.Prepare(k + 1, &groups[(k + 1) % 2]); });
         bool ok = group.error.isEmpty();
         if (!ok)
             *error = group.error;
@@ -412,8 +512,8 @@ bool ImportSegyZarr(const QString& storePath, const QString& outPath, QString* e
                 ok = false;
             }
         }
-        if (next.joinable())
-            next.join();
+        if (more)
+            pool.Wait();
         if (!ok) {
             writer.Cancel();
             return false;
