@@ -47,6 +47,7 @@ set(ORV_FRAME_PUBLIC_HEADERS
   ${PROJECT_SOURCE_DIR}/segy/SegyFile.h
   ${PROJECT_SOURCE_DIR}/segy/SegyGeometry.h
   ${PROJECT_SOURCE_DIR}/segy/SegyWriter.h
+  ${PROJECT_SOURCE_DIR}/segy/SegyCheck.h
   ${PROJECT_SOURCE_DIR}/zarr/ZarrArray.h
   ${PROJECT_SOURCE_DIR}/zarr/SegyZarr.h)
 # OrvAboutDlg derives from its generated widget tree, so the uic output it

@@ -6,7 +6,9 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 
-ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev lintian || exit 1
+# xvfb, xdotool, imagemagick and x11-utils: the viewer's session test on a virtual display.
+ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev lintian \
+    xvfb xdotool imagemagick x11-utils || exit 1
 
 LOGS="$ROOT/build-logs"
 mkdir -p "$LOGS"

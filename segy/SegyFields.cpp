@@ -208,7 +208,7 @@ bool SegyTraceHeader::SetValue(const char* name, qint64 value)
     return field != nullptr;
 }
 
-static bool IsEbcdicPrintable(unsigned char byte)
+bool IsEbcdicPrintable(unsigned char byte)
 {
     char c = static_cast<char>(byte);
     EbcdicToAscii(&c, 1);

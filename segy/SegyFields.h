@@ -27,6 +27,9 @@ bool CheckTraceField(const SegyField& field, const QString& path, QString* error
 void SwapBinaryHeader(unsigned char* header);
 void SwapTraceHeader(unsigned char* header);
 
+// True for an EBCDIC byte that stands for a printable character.
+bool IsEbcdicPrintable(unsigned char byte);
+
 // EBCDIC or ASCII, from the bytes of a textual header.
 SegyTextEncoding DetectEncoding(const unsigned char* text, int length);
 

@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -641,6 +643,27 @@ bool SegyFile::ReadTraceFieldColumn(
     return d->ReadFieldColumn(field, first, count, dst, error);
 }
 
+bool SegyFile::ReadTraceFieldColumns(const SegyField* fields, int fieldCount, qint64 first,
+    qint64 count, qint64* const* dst, QString* error) const
+{
+    if (!d->CheckRange(first, count, error))
+        return false;
+    for (int k = 0; k < fieldCount; ++k) {
+        if (!CheckTraceField(fields[k], d->path, error))
+            return false;
+    }
+    // Field by field over a run of headers small enough to stay in the caches and the TLB: the
+    // first field's pass pays the misses, and each pass is a tight loop that keeps many of them
+    // under way at once.
+    constexpr qint64 kRun = 256;
+    for (qint64 at = 0; at < count; at += kRun) {
+        const qint64 n = std::min(kRun, count - at);
+        for (int k = 0; k < fieldCount; ++k)
+            d->ReadFieldColumn(fields[k], first + at, n, dst[k] + at, nullptr);
+    }
+    return true;
+}
+
 QByteArray SegyFile::RawAdditionalTraceHeaders(qint64 trace) const
 {
     if (trace < 0 || trace >= d->traceCount)
@@ -685,4 +708,11 @@ QByteArray SegyFile::RawTrailerRecord(int index) const
     return QByteArray(
         reinterpret_cast<const char*>(d->map + d->dataEnd + qint64(index) * kTextBytes),
         int(kTextBytes));
+}
+
+// The mapping is read-only and shared: dropping its page table entries loses nothing.
+void SegyFile::ReleaseResidentPages() const
+{
+    if (d->map && d->size > 0)
+        madvise(const_cast<unsigned char*>(d->map), std::size_t(d->size), MADV_DONTNEED);
 }

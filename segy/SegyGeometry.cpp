@@ -3,6 +3,7 @@
 #include "SegySamples.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -32,6 +33,13 @@ quint64 Gcd(quint64 a, quint64 b)
     return a;
 }
 
+// Index of a number known to lie on the axis; a step of 1 (most axes) needs no division.
+inline qint64 IndexOn(const SegyAxis& axis, qint64 number)
+{
+    const qint64 d = qint64(quint64(number) - quint64(axis.first));
+    return axis.step == 1 ? d : d / axis.step;
+}
+
 // Stretches of equal consecutive values, duplicates (used[i] == 0) left out.
 qint64 Runs(const std::vector<qint64>& v, const std::vector<char>& used)
 {
@@ -51,9 +59,14 @@ qint64 Runs(const std::vector<qint64>& v, const std::vector<char>& used)
 SegyAxis AxisOf(const std::vector<qint64>& v, long double* positions)
 {
     const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+    // The common step of all differences is that of consecutive ones; most are 0 or the step.
     quint64 step = 0;
-    for (qint64 x : v)
-        step = Gcd(step, quint64(x) - quint64(*lo));
+    for (std::size_t i = 1; i < v.size() && step != 1; ++i) {
+        const quint64 d = v[i] > v[i - 1] ? quint64(v[i]) - quint64(v[i - 1])
+                                          : quint64(v[i - 1]) - quint64(v[i]);
+        if (d != 0 && d != step)
+            step = Gcd(step, d);
+    }
     if (step == 0)
         step = 1;
     const quint64 intervals = (quint64(*hi) - quint64(*lo)) / step;
@@ -65,6 +78,25 @@ SegyAxis AxisOf(const std::vector<qint64>& v, long double* positions)
     axis.step = qint64(std::min<quint64>(step, quint64(std::numeric_limits<qint64>::max())));
     axis.count = intervals < quint64(kLargestGrid) ? qint64(intervals) + 1 : kLargestGrid + 1;
     return axis;
+}
+
+// True when two traces share an (a, b) bin, or when the bins are too many to tell.
+bool BinsRepeat(const std::vector<qint64>& av, const std::vector<qint64>& bv)
+{
+    long double na = 0, nb = 0;
+    const SegyAxis a = AxisOf(av, &na), b = AxisOf(bv, &nb);
+    const long double bins = na * nb;
+    if (bins > (long double)std::max<qint64>(kSparseFactor * qint64(av.size()), kSmallGrid)
+        || bins > (long double)kLargestGrid)
+        return true;
+    std::vector<bool> seen(std::size_t(a.count * b.count), false);
+    for (std::size_t t = 0; t < av.size(); ++t) {
+        const std::size_t bin = std::size_t(IndexOn(a, av[t]) * b.count + IndexOn(b, bv[t]));
+        if (seen[bin])
+            return true;
+        seen[bin] = true;
+    }
+    return false;
 }
 
 double ApplyScalar(qint64 value, qint64 scalar)
@@ -90,6 +122,18 @@ struct PlaneSums {
         z += pz;
         uz += pu * pz;
         vz += pv * pz;
+    }
+    void Merge(const PlaneSums& o)
+    {
+        n += o.n;
+        u += o.u;
+        v += o.v;
+        uu += o.uu;
+        uv += o.uv;
+        vv += o.vv;
+        z += o.z;
+        uz += o.uz;
+        vz += o.vz;
     }
     // a, b, c; a direction along which the points do not vary gets no slope.
     void Solve(double* a, double* b, double* c) const
@@ -154,6 +198,9 @@ struct SegyGeometry::Data {
     bool ReadKeys(const SegyGeometryOptions& options, std::vector<qint64>* il,
         std::vector<qint64>* xl, std::vector<qint64>* off, PlaneSums* xs, PlaneSums* ys,
         bool* anyCoordinate, QString* error);
+    // While building: each trace's coordinates less the first trace's. Floats keep a survey's
+    // extent to millimetres, enough for the residuals of the map.
+    std::vector<float> dx, dy;
     bool ReadColumn(const SegyField& field, std::vector<qint64>* v, QString* error) const;
     void FindOffsets(const std::vector<qint64>& off);
     bool Place(const std::vector<qint64>& av, const std::vector<qint64>& bv,
@@ -171,6 +218,9 @@ struct SegyGeometry::Data {
     bool CheckKind(bool wanted, const char* what, QString* error) const;
     // Samples [s0, s0 + n) of `trace` into dst, filled where the trace has none.
     void ReadTrace(qint64 trace, int s0, int n, float* dst, float fill) const;
+    // Sample `sample` of bins [begin, end) at offset index io into dst[begin, end).
+    void ReadSliceSamples(
+        int sample, qint64 begin, qint64 end, qint64 no, qint64 io, float* dst, float fill) const;
 };
 
 bool SegyGeometry::Data::ParseFields(const SegyGeometryOptions& options, QString* error)
@@ -213,37 +263,78 @@ bool SegyGeometry::Data::ReadKeys(const SegyGeometryOptions& options, std::vecto
     il->resize(std::size_t(traceCount));
     xl->resize(std::size_t(traceCount));
     off->resize(std::size_t(traceCount));
-    qint64 x[kRun], y[kRun], scalar[kRun];
-    *anyCoordinate = false;
-    for (qint64 first = 0; first < traceCount; first += kRun) {
-        const qint64 n = std::min(kRun, traceCount - first);
-        qint64* pil = il->data() + first;
-        qint64* pxl = xl->data() + first;
-        if (!file->ReadTraceFieldColumn(inlineField, first, n, pil, error)
-            || !file->ReadTraceFieldColumn(crosslineField, first, n, pxl, error)
-            || !file->ReadTraceFieldColumn(offsetField, first, n, off->data() + first, error)
-            || !file->ReadTraceFieldColumn(xField, first, n, x, error)
-            || !file->ReadTraceFieldColumn(yField, first, n, y, error)
-            || !file->ReadTraceFieldColumn(scalarField, first, n, scalar, error))
+    dx.resize(std::size_t(traceCount));
+    dy.resize(std::size_t(traceCount));
+    const SegyField fields[]
+        = {inlineField, crosslineField, offsetField, xField, yField, scalarField};
+    {
+        qint64 k[6];
+        qint64* const columns[] = {k, k + 1, k + 2, k + 3, k + 4, k + 5};
+        if (!file->ReadTraceFieldColumns(fields, 6, 0, 1, columns, error))
             return false;
-        if (first == 0) {
-            refIl = double(pil[0]);
-            refXl = double(pxl[0]);
-            refX = ApplyScalar(x[0], scalar[0]);
-            refY = ApplyScalar(y[0], scalar[0]);
-        }
-        for (qint64 i = 0; i < n; ++i) {
-            if (x[i] != 0 || y[i] != 0)
-                *anyCoordinate = true;
-            const double u = double(pil[i]) - refIl, v = double(pxl[i]) - refXl;
-            xs->Add(u, v, ApplyScalar(x[i], scalar[i]) - refX);
-            ys->Add(u, v, ApplyScalar(y[i], scalar[i]) - refY);
-        }
-        if (options.progress && !options.progress(first + n, traceCount)) {
-            return Fail(error,
-                QStringLiteral("cancelled after %1 of %2 traces").arg(first + n).arg(traceCount));
-        }
+        refIl = double(k[0]);
+        refXl = double(k[1]);
+        refX = ApplyScalar(k[3], k[5]);
+        refY = ApplyScalar(k[4], k[5]);
     }
+
+    // The scan waits on memory far more than it computes: two halves of the file at once keep
+    // twice as many header reads under way. The halves are fixed, so the sums (and the map) do
+    // not depend on the machine.
+    struct Half {
+        qint64 begin = 0, end = 0;
+        PlaneSums xs, ys;
+        bool any = false;
+    };
+    Half halves[2];
+    const int parts = traceCount >= 8 * kRun ? 2 : 1;
+    halves[0].end = parts == 2 ? traceCount / 2 : traceCount;
+    halves[1].begin = halves[0].end;
+    halves[1].end = traceCount;
+    std::atomic<qint64> done{0};
+    std::atomic<bool> stop{false};
+    auto scan = [&](Half& h, bool report) {
+        qint64 x[kRun], y[kRun], scalar[kRun];
+        for (qint64 first = h.begin; first < h.end && !stop; first += kRun) {
+            const qint64 n = std::min(kRun, h.end - first);
+            qint64* pil = il->data() + first;
+            qint64* pxl = xl->data() + first;
+            qint64* const columns[] = {pil, pxl, off->data() + first, x, y, scalar};
+            file->ReadTraceFieldColumns(fields, 6, first, n, columns);
+            for (qint64 i = 0; i < n; ++i) {
+                h.any = h.any || x[i] != 0 || y[i] != 0;
+                const double u = double(pil[i]) - refIl, v = double(pxl[i]) - refXl;
+                const double cx = ApplyScalar(x[i], scalar[i]) - refX;
+                const double cy = ApplyScalar(y[i], scalar[i]) - refY;
+                h.xs.Add(u, v, cx);
+                h.ys.Add(u, v, cy);
+                dx[std::size_t(first + i)] = float(cx);
+                dy[std::size_t(first + i)] = float(cy);
+            }
+            const qint64 now = done += n;
+            if (report && options.progress && !options.progress(now, traceCount))
+                stop = true;
+        }
+    };
+    std::thread second;
+    if (parts == 2)
+        second = std::thread(scan, std::ref(halves[1]), false);
+    scan(halves[0], true);
+    if (second.joinable())
+        second.join();
+    if (stop) {
+        return Fail(error,
+            QStringLiteral("cancelled after %1 of %2 traces").arg(done.load()).arg(traceCount));
+    }
+    if (options.progress && !options.progress(traceCount, traceCount))
+        return Fail(error, QStringLiteral("cancelled after %1 of %1 traces").arg(traceCount));
+    *xs = halves[0].xs;
+    *ys = halves[0].ys;
+    if (parts == 2) {
+        xs->Merge(halves[1].xs);
+        ys->Merge(halves[1].ys);
+    }
+    *anyCoordinate = halves[0].any || halves[1].any;
     return true;
 }
 
@@ -313,8 +404,7 @@ bool SegyGeometry::Data::Place(const std::vector<qint64>& av, const std::vector<
             io = std::lower_bound(offsets.begin(), offsets.end(), off[std::size_t(t)])
                 - offsets.begin();
         }
-        const qint64 s = Slot(
-            (av[std::size_t(t)] - a.first) / a.step, (bv[std::size_t(t)] - b.first) / b.step, io);
+        const qint64 s = Slot(IndexOn(a, av[std::size_t(t)]), IndexOn(b, bv[std::size_t(t)]), io);
         qint64& cell = grid[std::size_t(s)];
         if (cell < 0) {
             cell = t;
@@ -363,22 +453,11 @@ void SegyGeometry::Data::FitMap(const std::vector<qint64>& il, const std::vector
     map.y0 = refY + ay - by * refIl - cy * refXl;
     map.valid = true;
 
-    // The largest residual: a second look at the coordinates, the keys already at hand.
     map.maxResidual = 0;
-    qint64 x[kRun], y[kRun], scalar[kRun];
-    for (qint64 first = 0; first < traceCount; first += kRun) {
-        const qint64 n = std::min(kRun, traceCount - first);
-        if (!file->ReadTraceFieldColumn(xField, first, n, x)
-            || !file->ReadTraceFieldColumn(yField, first, n, y)
-            || !file->ReadTraceFieldColumn(scalarField, first, n, scalar))
-            return;
-        for (qint64 i = 0; i < n; ++i) {
-            const double u = double(il[std::size_t(first + i)]) - refIl;
-            const double v = double(xl[std::size_t(first + i)]) - refXl;
-            const double dx = ax + bx * u + cx * v - (ApplyScalar(x[i], scalar[i]) - refX);
-            const double dy = ay + by * u + cy * v - (ApplyScalar(y[i], scalar[i]) - refY);
-            map.maxResidual = std::max(map.maxResidual, std::hypot(dx, dy));
-        }
+    for (std::size_t t = 0; t < il.size(); ++t) {
+        const double u = double(il[t]) - refIl, v = double(xl[t]) - refXl;
+        map.maxResidual = std::max(map.maxResidual,
+            std::hypot(ax + bx * u + cx * v - dx[t], ay + by * u + cy * v - dy[t]));
     }
 }
 
@@ -422,6 +501,8 @@ bool SegyGeometry::Data::Build(const SegyGeometryOptions& options, QString* erro
             return false;
         kind = SegyGeometryKind::Line;
         const std::vector<qint64> one(std::size_t(traceCount), 0);
+        if (offsets.size() > 1 && !BinsRepeat(cdp, one))
+            offsets.clear();
         if (!Place(cdp, one, off, "CDP", "")) {
             kind = SegyGeometryKind::Unstructured;
             return true;
@@ -432,6 +513,10 @@ bool SegyGeometry::Data::Build(const SegyGeometryOptions& options, QString* erro
         return true;
     }
 
+    // Offsets that differ where no bin holds two traces are not a pre-stack survey: the field
+    // holds something else (or each bin one offset), and the file is a cube.
+    if (offsets.size() > 1 && !BinsRepeat(il, xl))
+        offsets.clear();
     kind = offsets.size() > 1 ? SegyGeometryKind::Prestack : SegyGeometryKind::Cube;
     if (!Place(il, xl, off, "inline", "crossline")) {
         kind = SegyGeometryKind::Unstructured;
@@ -449,7 +534,7 @@ bool SegyGeometry::Data::Build(const SegyGeometryOptions& options, QString* erro
         std::fill(seen.begin(), seen.end(), 0);
         qint64 distinct = 0;
         for (qint64 x : v) {
-            char& s = seen[std::size_t((x - axis.first) / axis.step)];
+            char& s = seen[std::size_t(IndexOn(axis, x))];
             distinct += s == 0;
             s = 1;
         }
@@ -481,9 +566,10 @@ bool SegyGeometry::Data::CheckKind(bool wanted, const char* what, QString* error
 {
     if (wanted)
         return CheckReadable(error);
+    static const char* const kinds[]
+        = {"a post-stack cube", "a pre-stack survey", "a 2D line", "an unstructured file"};
     return Fail(error,
-        QStringLiteral("a %1 file has no %2")
-            .arg(QLatin1String(SegyGeometryKindName(kind)), QLatin1String(what)));
+        QStringLiteral("%1 has no %2").arg(QLatin1String(kinds[int(kind)]), QLatin1String(what)));
 }
 
 bool SegyGeometry::Data::OffsetIndex(
@@ -555,6 +641,8 @@ std::unique_ptr<SegyGeometry> SegyGeometry::Build(
     if (!data->Build(options, error))
         return nullptr;
     std::vector<char>().swap(data->used);
+    std::vector<float>().swap(data->dx);
+    std::vector<float>().swap(data->dy);
     return std::unique_ptr<SegyGeometry>(new SegyGeometry(std::move(data)));
 }
 
@@ -732,34 +820,88 @@ bool SegyGeometry::ReadTimeSlice(
                 .arg(d->samples - 1));
     }
     const qint64 bins = d->inlines.count * d->crosslines.count;
-    const int width = d->file->Format().bytesPerSample;
-    const int code = d->file->Format().code;
-    const bool little = d->file->ByteOrder() == SegyByteOrder::Little;
     const qint64 no = qint64(std::max<std::size_t>(d->offsets.size(), 1));
-    const bool fixed = d->file->IsFixedLength();
-    // One sample word of each trace gathered in blocks, each block decoded at once.
     Split(bins, options.threads, [&](qint64 begin, qint64 end) {
-        constexpr qint64 kBlock = 2048;
-        unsigned char raw[kBlock * 8];
-        for (qint64 at = begin; at < end; at += kBlock) {
-            const qint64 n = std::min(kBlock, end - at);
-            for (qint64 i = 0; i < n; ++i) {
-                const qint64 trace = d->grid[std::size_t((at + i) * no + io)];
-                if (trace >= 0 && (fixed || sample < d->file->SampleCount(trace)))
-                    std::memcpy(raw + i * width, d->file->RawSamples(trace) + sample * width,
-                        std::size_t(width));
-                else
-                    std::memset(raw + i * width, 0, std::size_t(width));
-            }
-            DecodeSegySamples(raw, code, little, dst + at, int(n));
-            for (qint64 i = 0; i < n; ++i) {
-                const qint64 trace = d->grid[std::size_t((at + i) * no + io)];
-                if (trace < 0 || (!fixed && sample >= d->file->SampleCount(trace)))
-                    dst[at + i] = options.fill;
-            }
-        }
+        d->ReadSliceSamples(sample, begin, end, no, io, dst, options.fill);
     });
     return true;
+}
+
+namespace {
+
+// Sample words of `width` bytes of many traces into `raw`, for positions [0, n) of `cells`;
+// the words of positions with no trace (or too short a trace) are zero and flagged in `none`.
+template <int W, typename Place>
+bool GatherWords(qint64 n, Place place, unsigned char* raw, bool* none)
+{
+    bool any = false;
+    for (qint64 i = 0; i < n; ++i) {
+        const unsigned char* p = place(i);
+        none[i] = p == nullptr;
+        if (p) {
+            std::memcpy(raw + i * W, p, W);
+        } else {
+            std::memset(raw + i * W, 0, W);
+            any = true;
+        }
+    }
+    return any;
+}
+
+} // namespace
+
+void SegyGeometry::Data::ReadSliceSamples(
+    int sample, qint64 begin, qint64 end, qint64 no, qint64 io, float* dst, float fill) const
+{
+    const int width = file->Format().bytesPerSample;
+    const int code = file->Format().code;
+    const bool little = file->ByteOrder() == SegyByteOrder::Little;
+    const qint64* cells = grid.data() + io;
+    // A fixed-length file is one stride from trace to trace: plain arithmetic lets many loads
+    // run at once, as a loop over the raw words would.
+    const bool fixed = file->IsFixedLength() && traceCount > 0;
+    const unsigned char* first = fixed ? file->RawSamples(0) + qint64(sample) * width : nullptr;
+    const qint64 stride = fixed && traceCount > 1 ? file->TraceOffset(1) - file->TraceOffset(0) : 0;
+    constexpr qint64 kBlock = 2048;
+    unsigned char raw[kBlock * 8];
+    bool none[kBlock];
+    for (qint64 at = begin; at < end; at += kBlock) {
+        const qint64 n = std::min(kBlock, end - at);
+        const qint64* c = cells + at * no;
+        auto place = [&](qint64 i) -> const unsigned char* {
+            const qint64 trace = c[i * no];
+            if (trace < 0)
+                return nullptr;
+            if (fixed)
+                return first + trace * stride;
+            return sample < file->SampleCount(trace)
+                ? file->RawSamples(trace) + qint64(sample) * width
+                : nullptr;
+        };
+        bool any = false;
+        switch (width) {
+        case 1:
+            any = GatherWords<1>(n, place, raw, none);
+            break;
+        case 2:
+            any = GatherWords<2>(n, place, raw, none);
+            break;
+        case 3:
+            any = GatherWords<3>(n, place, raw, none);
+            break;
+        case 4:
+            any = GatherWords<4>(n, place, raw, none);
+            break;
+        default:
+            any = GatherWords<8>(n, place, raw, none);
+            break;
+        }
+        DecodeSegySamples(raw, code, little, dst + at, int(n));
+        for (qint64 i = 0; any && i < n; ++i) {
+            if (none[i])
+                dst[at + i] = fill;
+        }
+    }
 }
 
 bool SegyGeometry::ReadSubVolume(qint64 il0, qint64 il1, qint64 xl0, qint64 xl1, int s0, int s1,
@@ -816,7 +958,7 @@ bool SegyGeometry::ReadGather(qint64 inlineNumber, qint64 crosslineNumber, float
 bool SegyGeometry::ReadLine(float* dst, QString* error, const SegySliceOptions& options) const
 {
     qint64 io = 0;
-    if (!d->CheckKind(d->kind == SegyGeometryKind::Line, "2D line", error)
+    if (!d->CheckKind(d->kind == SegyGeometryKind::Line, "2D line to read", error)
         || !d->OffsetIndex(options, &io, error))
         return false;
     for (qint64 ia = 0; ia < d->cdps.count; ++ia) {

@@ -55,9 +55,13 @@ struct SegyAxis {
     /// Index of `number` on the axis, or -1 when it is not one of the axis' numbers.
     qint64 IndexOf(qint64 number) const
     {
-        if (count <= 0 || number < first || number > last || (number - first) % step != 0)
+        if (count <= 0 || number < first || number > last)
             return -1;
-        return (number - first) / step;
+        // In unsigned arithmetic: the distance may exceed the largest signed number.
+        const quint64 distance = quint64(number) - quint64(first);
+        if (distance % quint64(step) != 0)
+            return -1;
+        return qint64(distance / quint64(step));
     }
     /// The number at `index`.
     qint64 At(qint64 index) const { return first + index * step; }

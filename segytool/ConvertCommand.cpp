@@ -51,7 +51,7 @@ int RunConvert(const QCommandLineParser& parser, const QStringList& arguments)
     QString error;
     SegyOpenOptions openOptions;
     // A variable-length file is scanned on opening: Ctrl-C stops that too.
-    openOptions.progress = [](qint64, qint64) { return stopSignal == 0; };
+    openOptions.progress = [](qint64, qint64) { return StopSignal() == 0; };
     const std::unique_ptr<SegyFile> in = SegyFile::Open(inPath, &error, openOptions);
     if (!in) {
         ReportError(error);

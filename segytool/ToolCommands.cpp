@@ -2,15 +2,20 @@
 
 #include "SegyFile.h"
 #include "ToolOutput.h"
+#include "ToolProgress.h"
 #include "TraceRange.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QVector>
 
 #include <algorithm>
 #include <charconv>
 #include <memory>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -47,33 +52,6 @@ const char* EncodingName(SegyTextEncoding encoding)
 QByteArray RevisionText(const SegyFile& file)
 {
     return QByteArray::number(file.Revision()) + '.' + QByteArray::number(file.MinorRevision());
-}
-
-QByteArray DoubleText(double value)
-{
-    char text[32];
-    return QByteArray(text, int(std::to_chars(text, text + sizeof text, value).ptr - text));
-}
-
-QByteArray JsonString(const QString& text)
-{
-    QByteArray json = "\"";
-    for (const char c : text.toUtf8()) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (c == '\n') {
-            json += "\\n";
-        } else if (c == '\t') {
-            json += "\\t";
-        } else if (byte < 0x20) {
-            json += "\\u00" + QByteArray::number(byte, 16).rightJustified(2, '0');
-        } else {
-            json += c;
-        }
-    }
-    return json + '"';
 }
 
 // ---- info
@@ -495,11 +473,31 @@ const ToolCommand kCommands[] = {
         "Shows the samples, one line per trace, each as the shortest text that reads back as the "
         "same float.",
         1, 1, SamplesOptions, RunSamples},
+    {"check", "[--json] FILE...", "Checks each file for common faults.",
+        "Reads each file once and reports what looks wrong or worth knowing, one line per "
+        "finding: its severity (error, warning, note), what was found, the first traces "
+        "concerned and a code. Exit status 0 when every file could be read, whatever was found.",
+        1, -1, CheckOptions, RunCheck},
     {"convert", "[--format CODE] [--endian big|little] IN OUT",
         "Converts a file to another sample format or byte order.",
         "Writes a copy of IN to OUT with the samples in another format or byte order, headers "
         "carried over.",
         2, 2, ConvertOptions, RunConvert},
+    {"geometry", "[--json] [--inline-field F] [--crossline-field F] [--offset-field F] FILE...",
+        "Shows the survey grid of each file.",
+        "Shows the survey grid of each file: its kind (cube, prestack, line or unstructured), "
+        "trace order, inline, crossline and CDP ranges, offsets, bins, missing and duplicate "
+        "traces, the map from grid to coordinates, and any warning.",
+        1, -1, GeometryOptions, RunGeometry},
+    {"slice",
+        "(--inline N | --crossline N | --sample K | --time T | --gather IL,XL) [--offset O] "
+        "[--csv] FILE",
+        "Shows an inline, crossline, time slice or gather.",
+        "Shows one slice of the survey: one row per trace position in ascending order (crossline "
+        "numbers of an inline, inline numbers of a crossline or time slice, offsets of a "
+        "gather), the number first, then the values as `samples` writes them, nan where no "
+        "trace is. The key field options are those of `geometry`.",
+        1, 1, SliceOptions, RunSlice},
     {"export", "[--chunks LIST] [--compression lz4|zstd|none] [--level N] FILE STORE",
         "Writes a file as a chunked Zarr store.",
         "Writes FILE as the Zarr (version 2) store STORE, a folder that xarray opens: the samples "
@@ -514,6 +512,21 @@ const ToolCommand kCommands[] = {
 };
 
 } // namespace
+
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa = {};
+    struct stat sb = {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0
+        || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+int FailureStatus()
+{
+    return StopSignal() != 0 ? 128 + StopSignal() : int(kExitFailed);
+}
 
 QString WithoutPath(const QString& message, const QString& path)
 {

@@ -39,6 +39,13 @@ const ToolCommand* FindToolCommand(const QString& name);
 /// returns kExitUsage.
 int ReportUsageError(const ToolCommand* command, const QString& message);
 
+/// True when both paths name the same file (or, when one does not exist, the same path).
+bool SameFile(const QString& a, const QString& b);
+
+/// The exit status of a command that failed: 128 + the signal when a stop signal ended it, else
+/// kExitFailed.
+int FailureStatus();
+
 /// `message` without the "PATH: " the library's messages start with.
 QString WithoutPath(const QString& message, const QString& path);
 
@@ -48,6 +55,16 @@ void ReportWarnings(const SegyFile& file);
 /// The convert command's work (ConvertCommand.cpp).
 QList<QCommandLineOption> ConvertOptions();
 int RunConvert(const QCommandLineParser& parser, const QStringList& arguments);
+
+/// The check command's work (CheckCommand.cpp).
+QList<QCommandLineOption> CheckOptions();
+int RunCheck(const QCommandLineParser& parser, const QStringList& arguments);
+
+/// The geometry and slice commands' work (GeometryCommands.cpp).
+QList<QCommandLineOption> GeometryOptions();
+int RunGeometry(const QCommandLineParser& parser, const QStringList& arguments);
+QList<QCommandLineOption> SliceOptions();
+int RunSlice(const QCommandLineParser& parser, const QStringList& arguments);
 
 /// The export and import commands' work (ZarrCommands.cpp).
 QList<QCommandLineOption> ExportOptions();

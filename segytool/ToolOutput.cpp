@@ -102,3 +102,30 @@ void ReportError(const QString& message)
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
 }
+
+QByteArray DoubleText(double value)
+{
+    char text[32];
+    return QByteArray(text, int(std::to_chars(text, text + sizeof text, value).ptr - text));
+}
+
+QByteArray JsonString(const QString& text)
+{
+    QByteArray json = "\"";
+    for (const char c : text.toUtf8()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (c == '\n') {
+            json += "\\n";
+        } else if (c == '\t') {
+            json += "\\t";
+        } else if (byte < 0x20) {
+            json += "\\u00" + QByteArray::number(byte, 16).rightJustified(2, '0');
+        } else {
+            json += c;
+        }
+    }
+    return json + '"';
+}

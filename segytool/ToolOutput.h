@@ -80,3 +80,9 @@ ToolOutput& Out();
 
 /// Writes "orv-segy: MESSAGE" on standard error, after what standard output holds so far.
 void ReportError(const QString& message);
+
+/// The shortest text that reads back as `value`.
+QByteArray DoubleText(double value);
+
+/// `text` as a JSON string, quotes included.
+QByteArray JsonString(const QString& text);

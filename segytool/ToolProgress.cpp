@@ -1,21 +1,17 @@
 #include "ToolProgress.h"
 
-#include "ToolCommands.h"
-
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-volatile std::sig_atomic_t stopSignal = 0;
-
 namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
 
 void RecordStopSignal(int signal)
 {
@@ -49,19 +45,9 @@ void CatchStopSignals()
         sigaction(signal, &action, nullptr);
 }
 
-int FailureStatus()
+int StopSignal()
 {
-    return stopSignal != 0 ? 128 + int(stopSignal) : int(kExitFailed);
-}
-
-bool SameFile(const QString& a, const QString& b)
-{
-    struct stat sa = {};
-    struct stat sb = {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0
-        || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
-        return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return int(stopSignal);
 }
 
 ProgressBar::ProgressBar(bool shown)

@@ -1,32 +1,27 @@
 #pragma once
 
-#include <QString>
+#include <QtGlobal>
 
 #include <chrono>
-#include <csignal>
 
-// What the commands that write files share: Ctrl-C (and a polite kill) only records the signal,
-// and the progress callback sees it and cancels, so that the library removes what it had begun.
-
-// The signal that asked to stop, or 0.
-extern volatile std::sig_atomic_t stopSignal;
-
-// Records SIGINT, SIGTERM and SIGHUP in stopSignal instead of ending the process.
+/// Ctrl-C (and a polite kill: SIGTERM, SIGHUP) only records the signal; a command's progress
+/// callback sees it and cancels the work, so that the library cleans up after itself (a writer
+/// removes its temporary file).
 void CatchStopSignals();
 
-// The exit status of a failed command: 128 + the signal after a stop, else kExitFailed.
-int FailureStatus();
+/// The signal that asked the tool to stop, or 0.
+int StopSignal();
 
-// True when both paths name the same file.
-bool SameFile(const QString& a, const QString& b);
-
-// The progress bar on a terminal's standard error: traces done, rate and time left, drawn at
-// most ten times a second once the work has taken half a second.
+/// The progress bar on a terminal's standard error: traces done, rate and time left, drawn at
+/// most ten times a second once the work has taken half a second.
 class ProgressBar {
 public:
+    /// A bar that draws nothing unless `shown`; Update still reports a stop signal.
     explicit ProgressBar(bool shown);
-    // False once a stop signal came.
+
+    /// Draws `done` of `total` traces when due; false once a stop signal came.
     bool Update(qint64 done, qint64 total);
+    /// Removes the bar from the terminal.
     void Clear();
 
 private:

@@ -53,15 +53,18 @@ QList<QCommandLineOption> ExportOptions()
             QStringLiteral("CODEC")},
         {QStringLiteral("level"), QStringLiteral("Compression level, 1 to 9; default: 5."),
             QStringLiteral("N")},
-        {QStringLiteral("inline"),
-            QStringLiteral("Inline number field (name, byte or BYTE:WIDTH); default: 189."),
-            QStringLiteral("FIELD")},
-        {QStringLiteral("crossline"), QStringLiteral("Crossline number field; default: 193."),
-            QStringLiteral("FIELD")},
-        {QStringLiteral("offset"), QStringLiteral("Offset field; default: 37."),
-            QStringLiteral("FIELD")},
-        {QStringLiteral("cdp"), QStringLiteral("CDP number field; default: 21."),
-            QStringLiteral("FIELD")}};
+        {QStringLiteral("inline-field"),
+            QStringLiteral("Trace header field of the inline number (default 189): a name, a "
+                           "byte position or BYTE:WIDTH[u]."),
+            QStringLiteral("F")},
+        {QStringLiteral("crossline-field"),
+            QStringLiteral("Trace header field of the crossline number (default 193)."),
+            QStringLiteral("F")},
+        {QStringLiteral("offset-field"),
+            QStringLiteral("Trace header field of the offset (default 37)."), QStringLiteral("F")},
+        {QStringLiteral("cdp-field"),
+            QStringLiteral("Trace header field of the CDP number of a 2D line (default 21)."),
+            QStringLiteral("F")}};
 }
 
 int RunExport(const QCommandLineParser& parser, const QStringList& arguments)
@@ -88,9 +91,10 @@ int RunExport(const QCommandLineParser& parser, const QStringList& arguments)
                 QStringLiteral("compression level '%1' is not 1 to 9")
                     .arg(parser.value(QStringLiteral("level"))));
     }
-    const std::pair<const char*, QString*> keys[] = {{"inline", &options.geometry.inlineField},
-        {"crossline", &options.geometry.crosslineField}, {"offset", &options.geometry.offsetField},
-        {"cdp", &options.geometry.cdpField}};
+    const std::pair<const char*, QString*> keys[] = {
+        {"inline-field", &options.geometry.inlineField},
+        {"crossline-field", &options.geometry.crosslineField},
+        {"offset-field", &options.geometry.offsetField}, {"cdp-field", &options.geometry.cdpField}};
     for (const auto& [name, field] : keys) {
         const QString option = QString::fromLatin1(name);
         if (!parser.isSet(option))
@@ -107,7 +111,7 @@ int RunExport(const QCommandLineParser& parser, const QStringList& arguments)
     CatchStopSignals();
     QString error;
     SegyOpenOptions openOptions;
-    openOptions.progress = [](qint64, qint64) { return stopSignal == 0; };
+    openOptions.progress = [](qint64, qint64) { return StopSignal() == 0; };
     const std::unique_ptr<SegyFile> in = SegyFile::Open(inPath, &error, openOptions);
     if (!in) {
         ReportError(error);

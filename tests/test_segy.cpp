@@ -112,6 +112,7 @@ private slots:
     void roundTrip();
     void writerFailureLeavesNoFile();
     void readsFromSeveralThreads();
+    void releaseResidentPages();
 
 private:
     QTemporaryDir dir;
@@ -618,6 +619,58 @@ void TestSegy::readsFromSeveralThreads()
         t.join();
     for (double r : results)
         QCOMPARE(r, expected);
+}
+
+// File pages of the mapping counted in this process's resident memory, in MB.
+static double MappedFileMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("RssFile:"))
+            return line.mid(8).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return -1;
+}
+
+// Reading 16 MB of samples maps them; releasing gives them back, and reads after it read the
+// same values.
+void TestSegy::releaseResidentPages()
+{
+    const QString path = dir.filePath(QStringLiteral("release.sgy"));
+    SegyWriteOptions options;
+    options.format = 5;
+    SegyWriter writer(path, options);
+    QVERIFY(writer.Begin());
+    std::vector<float> s(1000);
+    for (int t = 0; t < 4096; ++t) {
+        for (int i = 0; i < 1000; ++i)
+            s[std::size_t(i)] = float(t % 17 + i % 5);
+        QVERIFY(writer.WriteTrace(SegyTraceHeader(), s.data(), 1000));
+    }
+    QVERIFY(writer.Finish());
+    QString error;
+    const auto file = SegyFile::Open(path, &error);
+    QVERIFY2(file, qPrintable(error));
+    const auto sum = [&] {
+        double total = 0;
+        for (qint64 t = 0; t < file->TraceCount(); ++t) {
+            file->ReadSamples(t, s.data());
+            for (float v : s)
+                total += double(v);
+        }
+        return total;
+    };
+    const double before = MappedFileMb();
+    const double expected = sum();
+    const double read = MappedFileMb();
+    QVERIFY2(read - before > 12, qPrintable(QStringLiteral("%1 -> %2 MB").arg(before).arg(read)));
+    file->ReleaseResidentPages();
+    const double released = MappedFileMb();
+    QVERIFY2(
+        released < before + 2, qPrintable(QStringLiteral("%1 -> %2 MB").arg(read).arg(released)));
+    QCOMPARE(sum(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSegy)

@@ -109,6 +109,7 @@ private slots:
     void badFiles();
     void info();
     void infoJson();
+    void checkJson();
     void text();
     void bin();
     void headersRange_data();
@@ -116,6 +117,8 @@ private slots:
     void headersTable();
     void samplesReadBack();
     void convertRoundTrip();
+    void geometry();
+    void slice();
     void closedPipe();
     void interruptedConvert();
 
@@ -194,6 +197,22 @@ void TestSegyTool::exitStatus_data()
     // The other files of the command are still shown.
     QTest::newRow("missing among good ones")
         << QStringList{"info", small, missing, small} << 1 << QByteArray("traces") << missingPrefix;
+    QTest::newRow("check") << QStringList{"check", small} << 0
+                           << QByteArray(small.toUtf8() + ": 5 traces read: ") << QByteArray();
+    QTest::newRow("check a missing file among good ones") << QStringList{"check", small, missing,
+        small} << 1 << QByteArray("5 traces read") << missingPrefix;
+    QTest::newRow("slice without a slice")
+        << QStringList{"slice", small} << 2 << QByteArray() << QByteArray("--inline");
+    QTest::newRow("two slices") << QStringList{"slice", "--inline", "100", "--sample", "1", small}
+                                << 2 << QByteArray() << QByteArray("exclude each other");
+    QTest::newRow("gather of a cube") << QStringList{"slice", "--gather", "100,200", small} << 1
+                                      << QByteArray() << QByteArray("has no gathers");
+    QTest::newRow("inline off the grid") << QStringList{"slice", "--inline", "99", small} << 1
+                                         << QByteArray() << QByteArray("no inline 99");
+    QTest::newRow("time past the trace") << QStringList{"slice", "--time", "16", small} << 1
+                                         << QByteArray() << QByteArray("0 to 12 ms");
+    QTest::newRow("unknown key field") << QStringList{"geometry", "--inline-field", "nosuch",
+        small} << 1 << QByteArray() << QByteArray("no trace header field 'nosuch'");
     QTest::newRow("unwritable output")
         << QStringList{"convert", small, Path("no/such/folder/out.sgy")} << 1 << QByteArray()
         << QByteArray("orv-segy: " + Path("no/such/folder/out.sgy").toUtf8() + ": ");
@@ -310,6 +329,50 @@ void TestSegyTool::infoJson()
     QCOMPARE(second["samples"].toInt(), 7);
     QCOMPARE(second["traces"].toInt(), 3);
     QFile::remove(little);
+}
+
+// Findings whatever they are leave the status at 0; each file is an object with its findings.
+void TestSegyTool::checkJson()
+{
+    const QString cut = Path("cut.sgy");
+    QByteArray bytes = ReadAll(small);
+    bytes.chop(10);
+    QFile file(cut);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    const ToolRun text = RunTool({"check", cut});
+    QCOMPARE(text.status, 0);
+    QVERIFY2(text.out.startsWith(cut.toUtf8() + ": error: "), text.out.constData());
+    QVERIFY(text.out.contains("(trace 4) [partial-trace]\n"));
+
+    const ToolRun run = RunTool({"check", "--json", small, cut});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QJsonParseError error;
+    const QJsonArray array = QJsonDocument::fromJson(run.out, &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(array.size(), 2);
+    const QStringList keys = {"code", "count", "message", "severity", "traces"};
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject object = array[i].toObject();
+        QCOMPARE(object.keys(), (QStringList{"file", "findings"}));
+        QCOMPARE(object["file"].toString(), i == 0 ? small : cut);
+        for (const QJsonValue finding : object["findings"].toArray()) {
+            QCOMPARE(finding.toObject().keys(), keys);
+            QVERIFY(finding["traces"].isArray());
+        }
+    }
+    const QJsonObject partial = array[1]["findings"][0].toObject();
+    QCOMPARE(partial["severity"].toString(), QStringLiteral("error"));
+    QCOMPARE(partial["code"].toString(), QStringLiteral("partial-trace"));
+    QCOMPARE(partial["traces"].toArray(), QJsonArray{4});
+    QCOMPARE(partial["count"].toInt(), 1);
+
+    // One file: the object alone.
+    const ToolRun one = RunTool({"check", "--json", cut});
+    QCOMPARE(QJsonDocument::fromJson(one.out).object(), array[1].toObject());
+    QFile::remove(cut);
 }
 
 void TestSegyTool::text()
@@ -479,6 +542,58 @@ void TestSegyTool::convertRoundTrip()
 
 // A reader that stops early (head) ends the output quietly, with status 0; a full disk is an
 // error.
+// The small file's traces lie on a diagonal: inlines 100 to 104, crosslines 200 to 208 in steps
+// of 2, one trace per inline.
+void TestSegyTool::geometry()
+{
+    const ToolRun run = RunTool({"geometry", "--json", small});
+    QCOMPARE(run.status, 0);
+    QJsonParseError error;
+    const QJsonObject g = QJsonDocument::fromJson(run.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(g["file"].toString(), small);
+    QCOMPARE(g["kind"].toString(), QStringLiteral("cube"));
+    QCOMPARE(g["sorting"].toString(), QStringLiteral("inline"));
+    const QJsonObject il = g["inline"].toObject(), xl = g["crossline"].toObject();
+    QCOMPARE((QList<int>{
+                 il["first"].toInt(), il["last"].toInt(), il["step"].toInt(), il["count"].toInt()}),
+        (QList<int>{100, 104, 1, 5}));
+    QCOMPARE((QList<int>{
+                 xl["first"].toInt(), xl["last"].toInt(), xl["step"].toInt(), xl["count"].toInt()}),
+        (QList<int>{200, 208, 2, 5}));
+    QCOMPARE(g["traces"].toInt(), 5);
+    QCOMPARE(g["bins"].toInt(), 25);
+    QCOMPARE(g["missing"].toInt(), 20);
+    QCOMPARE(g["duplicates"].toInt(), 0);
+    QCOMPARE(g["warnings"].toArray().size(), 0);
+
+    const ToolRun text = RunTool({"geometry", small});
+    QCOMPARE(text.status, 0);
+    QVERIFY2(text.out.contains("crossline       200 to 208 step 2 (5)\n"), text.out.constData());
+}
+
+void TestSegyTool::slice()
+{
+    // Trace i holds i * 10 + s - 0.25 at sample s.
+    const ToolRun inl = RunTool({"slice", "--inline", "102", small});
+    QCOMPARE(inl.status, 0);
+    QCOMPARE(Lines(inl.out),
+        (QList<QByteArray>{"200 nan nan nan nan", "202 nan nan nan nan",
+            "204 19.75 20.75 21.75 22.75", "206 nan nan nan nan", "208 nan nan nan nan"}));
+
+    const ToolRun time = RunTool({"slice", "--time", "4", "--csv", small});
+    QCOMPARE(time.status, 0);
+    const QList<QByteArray> rows = Lines(time.out);
+    QCOMPARE(rows.size(), 6);
+    QCOMPARE(rows[0], QByteArray("inline,200,202,204,206,208"));
+    QCOMPARE(rows[4], QByteArray("103,nan,nan,nan,30.75,nan"));
+
+    const ToolRun xl = RunTool({"slice", "--crossline", "200", "--csv", small});
+    QCOMPARE(xl.status, 0);
+    QCOMPARE(Lines(xl.out).mid(0, 2),
+        (QList<QByteArray>{"inline,0,4,8,12", "100,-0.25,0.75,1.75,2.75"}));
+}
+
 void TestSegyTool::closedPipe()
 {
     const QString path = Path("many.sgy");

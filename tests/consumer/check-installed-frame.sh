@@ -39,7 +39,7 @@ echo "== cmake --install into $PREFIX"
 run_logged "$WORK/install.log" "$CMAKE" --install "$BUILD" --prefix "$PREFIX"
 
 echo "== public headers"
-expected_headers="AppConsole.h CalendarChoices.h ConsoleProgress.h OrvAboutDlg.h OrvApp.h OrvConsole.h SampleFormats.h SegyFile.h SegyGeometry.h SegyLayout.h SegyWriter.h SegyZarr.h TextUtils.h TraceHeaderNames.h ZarrArray.h ui_OrvAboutDlgUi.h"
+expected_headers="AppConsole.h CalendarChoices.h ConsoleProgress.h OrvAboutDlg.h OrvApp.h OrvConsole.h SampleFormats.h SegyCheck.h SegyFile.h SegyGeometry.h SegyLayout.h SegyWriter.h SegyZarr.h TextUtils.h TraceHeaderNames.h ZarrArray.h ui_OrvAboutDlgUi.h"
 [ -d "$PREFIX/include/orvframe" ] || fail "no include/orvframe in the prefix"
 installed_headers=$(cd "$PREFIX/include/orvframe" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs)
 [ "$installed_headers" = "$expected_headers" ] ||

@@ -3,9 +3,12 @@
 // count, revision, flags, extended header count, first-trace offset, trailers, the byte-order
 // constant), then the rest of the input as extended headers and traces. The file is opened in a
 // chosen byte order and every read runs on it with arrays of exactly the size the read may touch,
-// so the address sanitizer sees any access past them; one input in about sixteen is also copied.
+// so the address sanitizer sees any access past them; the file is checked, and one input in
+// about sixteen is also copied.
 
+#include "SegyCheck.h"
 #include "SegyFile.h"
+#include "SegyGeometry.h"
 #include "SegyWriter.h"
 
 #include <QDir>
@@ -142,6 +145,13 @@ void Exercise(const SegyFile& file, bool copy)
     }
     for (int i = -1; i <= file.TrailerRecordCount(); ++i)
         file.RawTrailerRecord(i);
+    std::vector<SegyFinding> findings;
+    Require(CheckSegyFile(file, &findings), "a check nobody cancels completes");
+    for (const SegyFinding& finding : findings) {
+        Require(finding.count >= qint64(finding.traces.size()), "listed traces are counted");
+        for (const qint64 trace : finding.traces)
+            Require(trace >= 0 && trace <= file.TraceCount(), "listed traces lie in the file");
+    }
     if (copy) {
         const QString out = QDir::tempPath() + QStringLiteral("/fuzz_segy_copy.sgy");
         SegyWriteOptions options;
@@ -176,6 +186,66 @@ void Exercise(const SegyFile& file, bool copy)
 
 } // namespace
 
+namespace {
+
+// Every read of the geometry, on arrays of exactly the size each may touch; numbers on the
+// grid and off it.
+void ExerciseGeometry(const SegyFile& file, FuzzedDataProvider& fdp)
+{
+    const char* const keys[] = {"189", "193", "37", "9", "1:1", "5:8u", "233:8", "21", "nosuch"};
+    SegyGeometryOptions options;
+    options.inlineField = QString::fromLatin1(fdp.PickValueInArray(keys));
+    options.crosslineField = QString::fromLatin1(fdp.PickValueInArray(keys));
+    options.offsetField = QString::fromLatin1(fdp.PickValueInArray(keys));
+    QString error;
+    const auto g = SegyGeometry::Build(file, &error, options);
+    if (!g) {
+        Require(
+            error.startsWith(file.FileName() + QStringLiteral(": ")), "an error names the file");
+        return;
+    }
+    const SegyAxis il = g->Inlines(), xl = g->Crosslines();
+    Require(g->BinCount() <= 16 * g->TraceCount() + 4096, "no grid far larger than the traces");
+    const qint64 ns = g->SampleCount();
+    auto pick = [&](const SegyAxis& axis) {
+        // Wrapping arithmetic: the keys may be any 64-bit numbers.
+        auto add = [](qint64 a, qint64 b) { return qint64(quint64(a) + quint64(b)); };
+        const qint64 choices[]
+            = {axis.first, axis.last, add(axis.first, -1), add(axis.last, axis.step),
+                add(axis.first,
+                    qint64(quint64(axis.step) * fdp.ConsumeIntegralInRange<quint64>(0, 3)))};
+        return fdp.PickValueInArray(choices);
+    };
+    SegySliceOptions slice;
+    slice.threads = fdp.ConsumeIntegralInRange<int>(1, 3);
+    if (!g->Offsets().empty() && fdp.ConsumeBool())
+        slice.offset
+            = g->Offsets()[fdp.ConsumeIntegralInRange<std::size_t>(0, g->Offsets().size() - 1)];
+    std::vector<float> v;
+    v.resize(std::size_t(xl.count * ns));
+    g->ReadInline(pick(il), v.data(), &error, slice);
+    v.assign(std::size_t(il.count * ns), 0);
+    g->ReadCrossline(pick(xl), v.data(), &error, slice);
+    v.assign(std::size_t(il.count * xl.count), 0);
+    g->ReadTimeSlice(fdp.ConsumeIntegralInRange<int>(-1, int(ns)), v.data(), &error, slice);
+    v.assign(g->Offsets().size() * std::size_t(ns), 0);
+    g->ReadGather(pick(il), pick(xl), v.data(), &error, slice);
+    v.assign(std::size_t(g->Cdps().count * ns), 0);
+    g->ReadLine(v.data(), &error, slice);
+    if (il.count > 0) {
+        v.assign(
+            std::size_t(std::min<qint64>(il.count, 2) * std::min<qint64>(xl.count, 2) * ns), 0);
+        g->ReadSubVolume(il.first, il.At(std::min<qint64>(il.count, 2) - 1), xl.first,
+            xl.At(std::min<qint64>(xl.count, 2) - 1), 0, int(ns), v.data(), &error, slice);
+    }
+    const qint64 t = g->TraceNumber(pick(il), pick(xl), slice.offset);
+    Require(t >= -1 && t < g->TraceCount(), "a trace number inside the file");
+    qint64 a = 0, b = 0;
+    g->NearestBin(fdp.ConsumeFloatingPoint<double>(), fdp.ConsumeFloatingPoint<double>(), &a, &b);
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     static const int fd = memfd_create("fuzz_segy", 0);
@@ -202,5 +272,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         return 0;
     }
     Exercise(*file, size > 0 && data[size - 1] % 16 == 0);
+    ExerciseGeometry(*file, fdp);
     return 0;
 }
