@@ -55,7 +55,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME orv-frame-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 # Static libraries: what they need comes in at the product's link, through
 # the Qt development files the CMake package asks for.
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qtbase5-dev (>= 5.15)")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qtbase5-dev (>= 5.15), libblosc-dev")
 set(CPACK_DEBIAN_DEV_DESCRIPTION
   "ORV application frame: static libraries, headers and CMake package
 The frame under Tessavo Corp's seismic-data-processing products: the
