@@ -27,6 +27,10 @@ if(TARGET orv_segy)
   set_target_properties(orv_segy PROPERTIES EXPORT_NAME Segy)
   orv_install_component(Segy orv_segy)
 endif()
+if(TARGET orv_zarr)
+  set_target_properties(orv_zarr PROPERTIES EXPORT_NAME Zarr)
+  orv_install_component(Zarr orv_zarr)
+endif()
 
 # The public headers; the API reference is made from the same list.
 set(ORV_FRAME_PUBLIC_HEADERS
@@ -43,7 +47,9 @@ set(ORV_FRAME_PUBLIC_HEADERS
   ${PROJECT_SOURCE_DIR}/segy/SegyFile.h
   ${PROJECT_SOURCE_DIR}/segy/SegyGeometry.h
   ${PROJECT_SOURCE_DIR}/segy/SegyWriter.h
-  ${PROJECT_SOURCE_DIR}/segy/SegyCheck.h)
+  ${PROJECT_SOURCE_DIR}/segy/SegyCheck.h
+  ${PROJECT_SOURCE_DIR}/zarr/ZarrArray.h
+  ${PROJECT_SOURCE_DIR}/zarr/SegyZarr.h)
 # OrvAboutDlg derives from its generated widget tree, so the uic output it
 # includes is public too.
 install(FILES ${ORV_FRAME_PUBLIC_HEADERS}

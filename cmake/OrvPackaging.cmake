@@ -2,6 +2,8 @@
 #   orv-vantor     the application, its desktop entry, icon and AppStream data
 #   orv-frame-dev  the frame's static libraries, headers and CMake package
 #   orv-segy       the SEG-Y command-line tool, its manual page and bash completion
+#   orv-loupe      the SEG-Y viewer, its desktop entry, icon, AppStream data, the
+#                  MIME type of SEG-Y files and the thumbnailer entry
 set(CPACK_PACKAGE_NAME orv-vantor)
 set(CPACK_PACKAGE_VENDOR "Tessavo Corp")
 set(CPACK_PACKAGE_CONTACT "Tessavo Corp <support@tessavo.com>")
@@ -25,6 +27,7 @@ endif()" COMPONENT ${component})
 endfunction()
 orv_strip_notes(app ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:orv-vantor>)
 orv_strip_notes(segy ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:orv-segy>)
+orv_strip_notes(loupe ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:orv-loupe>)
 set(ORV_FRAME_LIBRARIES orv_vocab orv_frame)
 if(TARGET orv_segy)
   list(APPEND ORV_FRAME_LIBRARIES orv_segy)
@@ -34,7 +37,7 @@ foreach(library IN LISTS ORV_FRAME_LIBRARIES)
 endforeach()
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL app dev segy)
+set(CPACK_COMPONENTS_ALL app dev segy loupe)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tessavo Corp <support@tessavo.com>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tessavo.com/")
@@ -52,7 +55,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME orv-frame-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 # Static libraries: what they need comes in at the product's link, through
 # the Qt development files the CMake package asks for.
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qtbase5-dev (>= 5.15)")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qtbase5-dev (>= 5.15), libblosc-dev")
 set(CPACK_DEBIAN_DEV_DESCRIPTION
   "ORV application frame: static libraries, headers and CMake package
 The frame under Tessavo Corp's seismic-data-processing products: the
@@ -67,5 +70,14 @@ set(CPACK_DEBIAN_SEGY_DESCRIPTION
 orv-segy shows the layout, textual and binary headers, trace headers and
 samples of SEG-Y seismic data files, and converts them to another sample
 format or byte order. It needs Qt Core only.")
+
+set(CPACK_DEBIAN_LOUPE_PACKAGE_NAME orv-loupe)
+set(CPACK_DEBIAN_LOUPE_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_LOUPE_DESCRIPTION
+  "Viewer of the seismic sections of SEG-Y files
+ORV Loupe shows the inlines, crosslines, time slices and gathers of SEG-Y
+seismic data files, or their traces in file order, in variable density or
+wiggles. It opens SEG-Y files from the file manager (MIME type
+application/x-segy) and gives it thumbnails of them.")
 
 include(CPack)

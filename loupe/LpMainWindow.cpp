@@ -53,6 +53,21 @@ LpMainWindow::LpMainWindow(OrvApp* application)
     UpdateTitle();
 }
 
+void LpMainWindow::ReleasePagesWhenIdle()
+{
+    if (!releasePages) {
+        releasePages = new QTimer(this);
+        releasePages->setSingleShot(true);
+        releasePages->setInterval(1500);
+        connect(releasePages, &QTimer::timeout, this, [this] {
+            if (survey)
+                survey->File().ReleaseResidentPages();
+        });
+    }
+    if (model.HasSection() && model.View() == LpView::TimeSlice)
+        releasePages->start();
+}
+
 LpMainWindow::~LpMainWindow()
 {
     SectionView->SetModel(nullptr);
@@ -381,6 +396,7 @@ void LpMainWindow::ShowView(LpView view, int index)
     SectionView->Refresh(false);
     UpdateLineControls();
     UpdateTitle();
+    ReleasePagesWhenIdle();
 }
 
 void LpMainWindow::ShowLine(int index)
@@ -397,6 +413,7 @@ void LpMainWindow::ShowLine(int index)
     SectionView->Refresh(true);
     UpdateLineControls();
     UpdateTitle();
+    ReleasePagesWhenIdle();
 }
 
 void LpMainWindow::UpdateLineControls()

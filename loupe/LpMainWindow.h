@@ -17,6 +17,7 @@ class LpSpectrumDock;
 class OrvApp;
 class OrvConsole;
 class QLabel;
+class QTimer;
 
 // ORV Loupe's main window: the section view, the line chooser, the console and display docks,
 // the menus whose actions do the work, and the status bar's readout. Window geometry, dock
@@ -91,6 +92,7 @@ private:
     void UpdateActions();
     void DisplayFromControls();
     void DisplayToControls();
+    void ReleasePagesWhenIdle();
     void CreateInspectors();
     void UpdateInspectors();
     void InspectAt(int column, int row);
@@ -114,6 +116,9 @@ private:
     QString openingPath;
     bool geometryPending = false;
     bool updatingControls = false;
+    // A time slice maps a sample of every trace of the file, and paging through slices is quick
+    // while those pages stay; once the paging stops they go back to the page cache.
+    QTimer* releasePages = nullptr;
 
     LpHeaderDocks* headerDocks = nullptr;
     LpSpectrumDock* spectrumDock = nullptr;

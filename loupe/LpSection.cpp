@@ -86,6 +86,13 @@ void LpScale(
     }
 }
 
+namespace {
+
+// Traces of the clip estimate read between two releases of the file's resident pages.
+constexpr qint64 kClipReleaseTraces = 16;
+
+} // namespace
+
 float LpEstimateClip(const SegyFile& file, double percentile, int agcWindow, qint64 maxValues)
 {
     const qint64 traces = file.TraceCount();
@@ -99,6 +106,11 @@ float LpEstimateClip(const SegyFile& file, double percentile, int agcWindow, qin
     for (qint64 i = 0; i < wanted; ++i) {
         // Evenly spread: the first and the last trace are always among them.
         const qint64 t = wanted == 1 ? 0 : i * (traces - 1) / (wanted - 1);
+        // Each trace read from the mapping can make a whole block of the file around it
+        // resident (large page-cache folios): a thousand of them spread over a large file would
+        // hold most of it. They are given back as the sample goes.
+        if (i % kClipReleaseTraces == kClipReleaseTraces - 1)
+            file.ReleaseResidentPages();
         const int count = file.SampleCount(t);
         if (count <= 0)
             continue;
@@ -112,6 +124,7 @@ float LpEstimateClip(const SegyFile& file, double percentile, int agcWindow, qin
                 all.push_back(std::fabs(v));
         }
     }
+    file.ReleaseResidentPages();
     if (all.empty())
         return 0;
     const double p = std::clamp(percentile, 0.0, 100.0) / 100.0;

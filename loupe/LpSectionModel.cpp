@@ -43,7 +43,9 @@ void LpSectionModel::SetDisplay(const LpDisplay& newDisplay)
 
 int LpSectionModel::AgcWindow() const
 {
-    if (!survey || !display.agc)
+    // A time slice holds one sample of each trace: AGC has no window there, and its clip is that
+    // of the plain amplitudes.
+    if (!survey || !display.agc || (hasSection && !section.rowsAreSamples))
         return 0;
     return std::max(2, int(std::lround(display.agcWindowMs / survey->SampleIntervalMs())));
 }

@@ -15,7 +15,7 @@ if ! "$FORMAT" --dump-config >/dev/null; then
     exit 1
 fi
 
-mapfile -d '' files < <(find app console ui vocab segytool loupe tests bench \
+mapfile -d '' files < <(find app console ui vocab segy zarr segytool loupe tests bench \
     \( -name 'build*' -o -name '*_autogen' \) -prune -o \
     -type f \( -name '*.cpp' -o -name '*.h' \) -print0 2>/dev/null | sort -z)
 

@@ -6,7 +6,9 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Packages every build needs (Debian bookworm names).
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools
-                libqt5charts5-dev libbenchmark-dev fonts-dejavu-core doxygen)
+                libqt5charts5-dev libbenchmark-dev fonts-dejavu-core doxygen libblosc-dev
+                python3-xarray python3-dask python3-distributed python3-zarr
+                python3-numcodecs python3-matplotlib)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -6,9 +6,10 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 
-# xvfb, xdotool, imagemagick and x11-utils: the viewer's session test on a virtual display.
+# xvfb, xdotool, imagemagick and x11-utils: the viewer's session test on a virtual display;
+# xdg-utils, libfile-mimeinfo-perl and shared-mime-info: the MIME type check of the packages.
 ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev lintian \
-    xvfb xdotool imagemagick x11-utils || exit 1
+    xvfb xdotool imagemagick x11-utils xdg-utils libfile-mimeinfo-perl shared-mime-info || exit 1
 
 LOGS="$ROOT/build-logs"
 mkdir -p "$LOGS"

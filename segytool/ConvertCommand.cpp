@@ -8,22 +8,7 @@
 
 #include <memory>
 
-#include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-bool SameFile(const QString& a, const QString& b)
-{
-    struct stat sa = {};
-    struct stat sb = {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0
-        || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
-        return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-} // namespace
 
 QList<QCommandLineOption> ConvertOptions()
 {
@@ -70,7 +55,7 @@ int RunConvert(const QCommandLineParser& parser, const QStringList& arguments)
     const std::unique_ptr<SegyFile> in = SegyFile::Open(inPath, &error, openOptions);
     if (!in) {
         ReportError(error);
-        return StopSignal() != 0 ? 128 + StopSignal() : int(kExitFailed);
+        return FailureStatus();
     }
     ReportWarnings(*in);
 
@@ -84,7 +69,7 @@ int RunConvert(const QCommandLineParser& parser, const QStringList& arguments)
     bar.Clear();
     if (!copied) {
         ReportError(error);
-        return StopSignal() != 0 ? 128 + StopSignal() : int(kExitFailed);
+        return FailureStatus();
     }
     return kExitOk;
 }

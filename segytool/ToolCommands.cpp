@@ -2,15 +2,20 @@
 
 #include "SegyFile.h"
 #include "ToolOutput.h"
+#include "ToolProgress.h"
 #include "TraceRange.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QVector>
 
 #include <algorithm>
 #include <charconv>
 #include <memory>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -493,9 +498,35 @@ const ToolCommand kCommands[] = {
         "gather), the number first, then the values as `samples` writes them, nan where no "
         "trace is. The key field options are those of `geometry`.",
         1, 1, SliceOptions, RunSlice},
+    {"export", "[--chunks LIST] [--compression lz4|zstd|none] [--level N] FILE STORE",
+        "Writes a file as a chunked Zarr store.",
+        "Writes FILE as the Zarr (version 2) store STORE, a folder that xarray opens: the samples "
+        "as a float32 array over the survey's inlines, crosslines (offsets) or CDPs, chunked and "
+        "compressed with Blosc, with the live mask, coordinates and every header.",
+        2, 2, ExportOptions, RunExport},
+    {"import", "[--format CODE] [--endian big|little] STORE FILE",
+        "Writes a SEG-Y file from a Zarr store.",
+        "Writes the SEG-Y file FILE from a store that export wrote: every header and trace as "
+        "exported, missing positions left out.",
+        2, 2, ImportOptions, RunImport},
 };
 
 } // namespace
+
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa = {};
+    struct stat sb = {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0
+        || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+int FailureStatus()
+{
+    return StopSignal() != 0 ? 128 + StopSignal() : int(kExitFailed);
+}
 
 QString WithoutPath(const QString& message, const QString& path)
 {

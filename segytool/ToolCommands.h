@@ -39,6 +39,13 @@ const ToolCommand* FindToolCommand(const QString& name);
 /// returns kExitUsage.
 int ReportUsageError(const ToolCommand* command, const QString& message);
 
+/// True when both paths name the same file (or, when one does not exist, the same path).
+bool SameFile(const QString& a, const QString& b);
+
+/// The exit status of a command that failed: 128 + the signal when a stop signal ended it, else
+/// kExitFailed.
+int FailureStatus();
+
 /// `message` without the "PATH: " the library's messages start with.
 QString WithoutPath(const QString& message, const QString& path);
 
@@ -58,3 +65,9 @@ QList<QCommandLineOption> GeometryOptions();
 int RunGeometry(const QCommandLineParser& parser, const QStringList& arguments);
 QList<QCommandLineOption> SliceOptions();
 int RunSlice(const QCommandLineParser& parser, const QStringList& arguments);
+
+/// The export and import commands' work (ZarrCommands.cpp).
+QList<QCommandLineOption> ExportOptions();
+int RunExport(const QCommandLineParser& parser, const QStringList& arguments);
+QList<QCommandLineOption> ImportOptions();
+int RunImport(const QCommandLineParser& parser, const QStringList& arguments);

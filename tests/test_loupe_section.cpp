@@ -431,6 +431,19 @@ void TestLoupeSection::timeSlicePaging()
                 QCOMPARE(section.At(a, b), float(10 * (4 * a + b) + s));
         }
     }
+
+    // AGC has no window across a time slice: the slice keeps the clip of the plain amplitudes.
+    LpSectionModel model;
+    model.SetSurvey(survey.get());
+    LpDisplay display;
+    model.SetDisplay(display);
+    QVERIFY2(model.Show(LpView::TimeSlice, 5, &error), qPrintable(error));
+    const float plain = model.Clip();
+    display.agc = true;
+    model.SetDisplay(display);
+    QCOMPARE(model.Clip(), plain);
+    QVERIFY2(model.Show(LpView::Inline, 0, &error), qPrintable(error));
+    QVERIFY(model.Clip() != plain);
 }
 
 // Before its headers are indexed a file offers its first inline, the traces at its start; a

@@ -1,7 +1,7 @@
 // orv-segy as users and scripts meet it: the built program run as a child process on files the
 // library's writer makes. What it prints comes from the library, whose own tests cover it; here
-// the shapes of the output, the exit statuses, the messages, a conversion round trip, the
-// closed pipe and an interrupted conversion.
+// the shapes of the output, the exit statuses, the messages, a conversion round trip (also
+// through a Zarr store), the closed pipe and an interrupted conversion.
 
 #include "SegyWriter.h"
 
@@ -178,6 +178,18 @@ void TestSegyTool::exitStatus_data()
     QTest::newRow("convert onto itself")
         << QStringList{"convert", small, dir.path() + "/./line12.sgy"} << 2 << QByteArray()
         << QByteArray("is the input file");
+    QTest::newRow("unknown compression")
+        << QStringList{"export", "--compression", "gzip", small, Path("out.zarr")} << 2
+        << QByteArray() << QByteArray("gzip");
+    QTest::newRow("chunk size 0") << QStringList{"export", "--chunks", "64,0,256", small,
+        Path("out.zarr")} << 2 << QByteArray()
+                                  << QByteArray("64,0,256");
+    QTest::newRow("chunks of another rank")
+        << QStringList{"export", "--chunks", "8,8", small, Path("out.zarr")} << 1 << QByteArray()
+        << QByteArray("orv-segy: " + small.toUtf8() + ": 2 chunk sizes given where a cube has 3");
+    QTest::newRow("import of no store")
+        << QStringList{"import", Path("missing.zarr"), Path("out.sgy")} << 1 << QByteArray()
+        << QByteArray("orv-segy: " + Path("missing.zarr").toUtf8() + ": not a Zarr group");
     QTest::newRow("trace beyond the end") << QStringList{"samples", "--traces", "5",
         small} << 1 << QByteArray() << QByteArray("orv-segy: " + small.toUtf8() + ": ");
     QTest::newRow("missing file") << QStringList{"info", missing} << 1 << QByteArray()
@@ -222,6 +234,7 @@ void TestSegyTool::exitStatus()
     else
         QVERIFY(run.err.startsWith("orv-segy: "));
     QVERIFY(!QFile::exists(Path("out.sgy")));
+    QVERIFY(!QFileInfo::exists(Path("out.zarr")));
 }
 
 // Files the library refuses: each gives one message that names the file, and status 1.
@@ -514,6 +527,15 @@ void TestSegyTool::convertRoundTrip()
     QCOMPARE(info["format"].toInt(), 5);
     QCOMPARE(RunTool({"samples", little}).out, RunTool({"samples", small}).out);
     QCOMPARE(RunTool({"headers", "--csv", little}).out, RunTool({"headers", "--csv", small}).out);
+
+    // Through a Zarr store and back, to IEEE: what convert gives.
+    const QString store = Path("line12.zarr");
+    const ToolRun exported = RunTool({"export", "--compression", "zstd", small, store});
+    QCOMPARE(exported.status, 0);
+    QCOMPARE(exported.err, QByteArray());
+    QCOMPARE(RunTool({"import", "--format", "5", store, back}).status, 0);
+    QCOMPARE(ReadAll(back), ReadAll(ieee));
+    QVERIFY(QDir(store).removeRecursively());
     for (const QString& path : {ieee, back, little})
         QFile::remove(path);
 }

@@ -39,7 +39,7 @@ echo "== cmake --install into $PREFIX"
 run_logged "$WORK/install.log" "$CMAKE" --install "$BUILD" --prefix "$PREFIX"
 
 echo "== public headers"
-expected_headers="AppConsole.h CalendarChoices.h ConsoleProgress.h OrvAboutDlg.h OrvApp.h OrvConsole.h SampleFormats.h SegyCheck.h SegyFile.h SegyGeometry.h SegyLayout.h SegyWriter.h TextUtils.h TraceHeaderNames.h ui_OrvAboutDlgUi.h"
+expected_headers="AppConsole.h CalendarChoices.h ConsoleProgress.h OrvAboutDlg.h OrvApp.h OrvConsole.h SampleFormats.h SegyCheck.h SegyFile.h SegyGeometry.h SegyLayout.h SegyWriter.h SegyZarr.h TextUtils.h TraceHeaderNames.h ZarrArray.h ui_OrvAboutDlgUi.h"
 [ -d "$PREFIX/include/orvframe" ] || fail "no include/orvframe in the prefix"
 installed_headers=$(cd "$PREFIX/include/orvframe" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs)
 [ "$installed_headers" = "$expected_headers" ] ||
@@ -90,7 +90,13 @@ compiler_arg=()
 # Qt's Gui and Widgets packages switched off: were they searched, configuring would fail.
 no_widgets=(-DCMAKE_DISABLE_FIND_PACKAGE_Qt5Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt5Widgets=ON)
 # The SEG-Y library is a component only where it was built and installed.
-if [ -f "$package_dir/OrvFrameSegyTargets.cmake" ]; then
+if [ -f "$package_dir/OrvFrameZarrTargets.cmake" ]; then
+    components all "Vocab Frame Segy Zarr | Qt: Core Gui Widgets | optional found: "
+    components segy "Vocab Segy | Qt: Core | optional found: " -DORV_ASK=Segy "${no_widgets[@]}"
+    components zarr "Vocab Segy Zarr | Qt: Core | optional found: " -DORV_ASK=Zarr "${no_widgets[@]}"
+    components segy-optional "Vocab Segy | Qt: Core | optional found: Segy" -DORV_ASK=Vocab \
+        -DORV_OPTIONAL=Segy "${no_widgets[@]}"
+elif [ -f "$package_dir/OrvFrameSegyTargets.cmake" ]; then
     components all "Vocab Frame Segy | Qt: Core Gui Widgets | optional found: "
     components segy "Vocab Segy | Qt: Core | optional found: " -DORV_ASK=Segy "${no_widgets[@]}"
     components segy-optional "Vocab Segy | Qt: Core | optional found: Segy" -DORV_ASK=Vocab \
@@ -128,6 +134,13 @@ if command -v readelf >/dev/null; then
     case " $(readelf -d "$WORK/components-segy/orv-segy-probe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | xargs) " in
     *libQt5Gui* | *libQt5Widgets*) fail "OrvFrame::Segy brought more than Qt Core" ;;
     esac
+fi
+
+if [ -d "$WORK/components-zarr" ]; then
+    echo "== a Zarr store, with the Zarr library"
+    run_logged "$WORK/components-zarr-build.log" "$CMAKE" --build "$WORK/components-zarr" -j 2
+    zarr_out=$("$WORK/components-zarr/orv-zarr-probe" "$WORK" 2>&1) || fail "orv-zarr-probe failed: $zarr_out"
+    [ "$zarr_out" = "exported and imported: same" ] || fail "orv-zarr-probe printed '$zarr_out'"
 fi
 
 echo "== configure and build the product"

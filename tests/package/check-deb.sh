@@ -37,6 +37,8 @@ DEV_DEB="$WORK/orv-frame-dev_${VERSION}_$ARCH.deb"
 [ -f "$DEV_DEB" ] || fail "no $(basename "$DEV_DEB")"
 SEGY_DEB="$WORK/orv-segy_${VERSION}_$ARCH.deb"
 [ -f "$SEGY_DEB" ] || fail "no $(basename "$SEGY_DEB")"
+LOUPE_DEB="$WORK/orv-loupe_${VERSION}_$ARCH.deb"
+[ -f "$LOUPE_DEB" ] || fail "no $(basename "$LOUPE_DEB")"
 
 # field <deb> <name>
 field() {
@@ -100,17 +102,20 @@ changelog_version=$(zcat "$WORK/app/usr/share/doc/orv-vantor/changelog.gz" | sed
 [ "$changelog_version" = "$VERSION" ] ||
     fail "the changelog's latest entry is '$changelog_version', the package's version $VERSION"
 
-# The shipped program is hardened: position-independent, read-only
-# relocations bound at start, stack protector. (It is compiled with
-# _FORTIFY_SOURCE=2 too, but calls no libc function that has a checked form,
-# so the binary cannot show it.)
-program="$WORK/app/usr/bin/orv-vantor"
-readelf -h "$program" | grep -qE 'Type:[[:space:]]+DYN' || fail "orv-vantor is not position-independent"
-readelf -lW "$program" | grep -q GNU_RELRO || fail "orv-vantor has no read-only relocations"
-readelf -dW "$program" | grep -qE '\(BIND_NOW\)|\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' ||
-    fail "orv-vantor does not bind at start"
-imports=$(readelf --dyn-syms -W "$program" | awk '{print $8}')
-grep -q '^__stack_chk_fail' <<<"$imports" || fail "orv-vantor has no stack protector"
+# hardened <program>: position-independent, read-only relocations bound at
+# start, stack protector. (It is compiled with _FORTIFY_SOURCE=2 too, but
+# calls no libc function that has a checked form, so the binary cannot show it.)
+hardened() {
+    local program=$1 name imports
+    name=$(basename "$1")
+    readelf -h "$program" | grep -qE 'Type:[[:space:]]+DYN' || fail "$name is not position-independent"
+    readelf -lW "$program" | grep -q GNU_RELRO || fail "$name has no read-only relocations"
+    readelf -dW "$program" | grep -qE '\(BIND_NOW\)|\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' ||
+        fail "$name does not bind at start"
+    imports=$(readelf --dyn-syms -W "$program" | awk '{print $8}')
+    grep -q '^__stack_chk_fail' <<<"$imports" || fail "$name has no stack protector"
+}
+hardened "$WORK/app/usr/bin/orv-vantor"
 
 # The application package carries no development files, and nothing
 # outside /usr.
@@ -180,6 +185,45 @@ version=$("$WORK/segy-root/usr/bin/orv-segy" --version)
 [ "$version" = "orv-segy $VERSION" ] || fail "orv-segy --version gives '$version'"
 gzip -dc "$WORK/segy-root/usr/share/man/man1/orv-segy.1.gz" | grep -q '^\.SH EXIT STATUS' ||
     fail "orv-segy.1.gz is not the manual page"
+
+echo "== $(basename "$LOUPE_DEB")"
+dpkg-deb -f "$LOUPE_DEB"
+expect_field "$LOUPE_DEB" Package orv-loupe
+expect_field "$LOUPE_DEB" Version "$VERSION"
+expect_field "$LOUPE_DEB" Section science
+expect_field "$LOUPE_DEB" Maintainer "$MAINTAINER"
+loupe_depends=$(sed 's/[,|]/\n/g' <<<"$(field "$LOUPE_DEB" Depends)" | awk '{print $1}')
+for lib in libc6 libstdc++6 libqt5core5a libqt5gui5 libqt5widgets5; do
+    grep -qxF "$lib" <<<"$loupe_depends" || fail "orv-loupe's Depends lacks $lib"
+done
+LOUPE_ID=com.tessavo.OrvLoupe
+loupe_paths=(/usr/bin/orv-loupe "/usr/share/applications/$LOUPE_ID.desktop"
+    "/usr/share/metainfo/$LOUPE_ID.metainfo.xml" "/usr/share/icons/hicolor/scalable/apps/$LOUPE_ID.svg"
+    /usr/share/mime/packages/orv-loupe.xml /usr/share/thumbnailers/orv-loupe.thumbnailer
+    /usr/share/man/man1/orv-loupe.1.gz /usr/share/doc/orv-loupe/copyright
+    /usr/share/doc/orv-loupe/changelog.gz)
+for size in 16 32 48 64 128 256; do
+    loupe_paths+=("/usr/share/icons/hicolor/${size}x${size}/apps/$LOUPE_ID.png")
+done
+has "$LOUPE_DEB" /usr/bin/orv-loupe -rwxr-xr-x
+for path in "${loupe_paths[@]:1}"; do
+    has "$LOUPE_DEB" "$path" -rw-r--r--
+done
+# Nothing else but the folders above these files.
+unexpected=$(listing "$LOUPE_DEB" | grep -vxF -f <(printf '%s\n' "${loupe_paths[@]}") |
+    while read -r path; do
+        printf '%s\n' "${loupe_paths[@]}" | grep -q "^$path/" || echo "$path"
+    done)
+[ -z "$unexpected" ] || fail "orv-loupe carries: $unexpected"
+# No maintainer script: shared-mime-info, desktop-file-utils and the icon
+# theme update their caches through their own triggers on these folders.
+scripts=$(dpkg-deb -I "$LOUPE_DEB" | awk '$NF ~ /^(preinst|postinst|prerm|postrm|triggers)$/ {print $NF}')
+[ -z "$scripts" ] || fail "orv-loupe has maintainer scripts: $scripts"
+rm -rf "$WORK/loupe-root"
+dpkg-deb -x "$LOUPE_DEB" "$WORK/loupe-root"
+hardened "$WORK/loupe-root/usr/bin/orv-loupe"
+gzip -dc "$WORK/loupe-root/usr/share/man/man1/orv-loupe.1.gz" | grep -q '^\.SH EXIT STATUS' ||
+    fail "orv-loupe.1.gz is not the manual page"
 
 # lintian on every package built: any error or warning fails, information
 # tags are shown.
