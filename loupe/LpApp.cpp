@@ -31,7 +31,10 @@ int LpApp::Start()
     versionPatch = 0;
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("ORV Loupe, a viewer of SEG-Y files"));
+    parser.setApplicationDescription(
+        QStringLiteral("ORV Loupe, a viewer of SEG-Y files\n\n"
+                       "orv-loupe --thumbnail INPUT OUTPUT SIZE (as the first arguments) writes "
+                       "a PNG of INPUT's first line, SIZE pixels at most, with no window."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption(
         QStringLiteral("version"), QStringLiteral("Prints the version and stops."));
