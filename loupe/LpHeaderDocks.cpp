@@ -1,6 +1,6 @@
 #include "LpHeaderDocks.h"
 
-#include "LpInspect.h"
+#include "LpHeaderRows.h"
 
 #include "SegyFile.h"
 

@@ -1,6 +1,6 @@
 #include "LpHeaderPlot.h"
 
-#include "LpInspect.h"
+#include "LpHeaderRows.h"
 #include "LpSectionModel.h"
 #include "LpSectionView.h"
 

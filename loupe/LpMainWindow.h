@@ -44,7 +44,7 @@ public:
 
     const LpSectionModel& Model() const { return model; }
 
-    // The views that look inside the file (LpMainWindowInspect.cpp).
+    // The views that look inside the file (LpMainWindowDocks.cpp).
     LpHeaderDocks* HeaderDocks() const { return headerDocks; }
     LpSpectrumDock* SpectrumDock() const { return spectrumDock; }
     LpHeaderPlot* HeaderPlot() const { return headerPlot; }

@@ -9,7 +9,7 @@
 #include "LpHeaderPlot.h"
 #include "LpMainWindow.h"
 #include "LpReportDlg.h"
-#include "LpSpectrumDock.h"
+#include "LpFrequencyDock.h"
 #include "ModalHelper.h"
 #include "TestOrvApp.h"
 

@@ -5,9 +5,9 @@
 
 #include "LpHeaderDocks.h"
 #include "LpHeaderPlot.h"
-#include "LpInspect.h"
+#include "LpHeaderRows.h"
 #include "LpReportDlg.h"
-#include "LpSpectrumDock.h"
+#include "LpFrequencyDock.h"
 
 #include <ConsoleProgress.h>
 #include <OrvConsole.h>

@@ -2,8 +2,8 @@
 // spectrum of known sines, the amplitude histogram, the header tables of a generated file and
 // the place of every trace of a cube.
 
-#include "LpInspect.h"
-#include "LpSpectrum.h"
+#include "LpHeaderRows.h"
+#include "LpFrequencies.h"
 
 #include "SegyWriter.h"
 
@@ -255,4 +255,4 @@ void TestLoupeInspect::tracePlaces()
 }
 
 QTEST_GUILESS_MAIN(TestLoupeInspect)
-#include "test_loupe_inspect.moc"
+#include "test_loupe_headers.moc"

@@ -1,8 +1,8 @@
-#include "LpSpectrumDock.h"
+#include "LpFrequencyDock.h"
 
 #include "LpSectionModel.h"
 #include "LpSectionView.h"
-#include "LpSpectrum.h"
+#include "LpFrequencies.h"
 
 #include <QLabel>
 #include <QSplitter>

@@ -1,4 +1,4 @@
-#include "LpSpectrum.h"
+#include "LpFrequencies.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "LpInspect.h"
+#include "LpHeaderRows.h"
 
 #include "SegyGeometry.h"
 
