@@ -1,8 +1,8 @@
 #include "LpFrequencyDock.h"
 
+#include "LpFrequencies.h"
 #include "LpSectionModel.h"
 #include "LpSectionView.h"
-#include "LpFrequencies.h"
 
 #include <QLabel>
 #include <QSplitter>

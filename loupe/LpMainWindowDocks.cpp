@@ -3,11 +3,11 @@
 
 #include "LpMainWindow.h"
 
+#include "LpFrequencyDock.h"
 #include "LpHeaderDocks.h"
 #include "LpHeaderPlot.h"
 #include "LpHeaderRows.h"
 #include "LpReportDlg.h"
-#include "LpFrequencyDock.h"
 
 #include <ConsoleProgress.h>
 #include <OrvConsole.h>

@@ -2,8 +2,8 @@
 // spectrum of known sines, the amplitude histogram, the header tables of a generated file and
 // the place of every trace of a cube.
 
-#include "LpHeaderRows.h"
 #include "LpFrequencies.h"
+#include "LpHeaderRows.h"
 
 #include "SegyWriter.h"
 

@@ -5,11 +5,11 @@
 // them goes to ORV_LOUPE_SHOTS.
 
 #include "AppConsole.h"
+#include "LpFrequencyDock.h"
 #include "LpHeaderDocks.h"
 #include "LpHeaderPlot.h"
 #include "LpMainWindow.h"
 #include "LpReportDlg.h"
-#include "LpFrequencyDock.h"
 #include "ModalHelper.h"
 #include "TestOrvApp.h"
 
